@@ -1,0 +1,150 @@
+// solvane-cli: the dialog's Load, Save and Play steps from the command line.
+// Every report is one line on stderr; nothing here asks questions.
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/MessageSink.h"
+#include "song/MidiF0Data.h"
+#include "song/MidiFileLoader.h"
+#include "support/General.h"
+
+namespace {
+
+using solvane::MidiF0Data;
+using solvane::MidiFileLoader;
+
+constexpr int kExitWritten = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitNoSong = 2;
+constexpr int kExitUsage = 64;
+
+constexpr const char* kUsage =
+    "usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] IN OUT\n"
+    "       solvane-cli info IN\n"
+    "       solvane-cli --help\n"
+    "\n"
+    "convert  loads IN (a Standard MIDI File, format 0 or 1), reverses it and\n"
+    "         saves the result as the format-0 file OUT, as the dialog's Save does.\n"
+    "         -H, --horizontal  play back to front (time mirror)\n"
+    "         -V, --vertical    invert each channel's pitches (drums untouched)\n"
+    "         With both, the time mirror comes first.\n"
+    "info     loads IN and tells what was loaded: format, tracks, division,\n"
+    "         events, notes per channel and length in ticks.\n"
+    "\n"
+    "Reports go to stderr, one line each. Exit status: 0 done, 1 OUT could not\n"
+    "be written, 2 no song was loaded (nothing written), 64 usage error.\n";
+
+// Prints each report as one line and remembers which codes were shown.
+class CliSink : public solvane::MessageSink {
+public:
+    void Show(std::string_view module, std::uint32_t code, std::string_view text) override {
+        const std::string line = "solvane-cli: " + solvane::FormatReport(module, code, text) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        if (module == "General" && code == solvane::kGeneralCannotOpen) ++cannotOpen;
+    }
+    int cannotOpen = 0;
+};
+
+int Usage(const char* problem) {
+    if (problem != nullptr) std::fprintf(stderr, "solvane-cli: %s\n", problem);
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+}
+
+// Loads as the dialog's Load does for a chosen path: nothing when size is 0.
+bool BuildLoaded(MidiFileLoader& loader) {
+    if (loader.size == 0) return false;
+    loader.BuildSong();
+    return loader.song != nullptr;
+}
+
+int Convert(const std::vector<std::string>& args, CliSink& sink) {
+    bool horizontal = false;
+    bool vertical = false;
+    std::vector<std::string> files;
+    for (const std::string& arg : args) {
+        if (arg == "-H" || arg == "--horizontal") {
+            horizontal = true;
+        } else if (arg == "-V" || arg == "--vertical") {
+            vertical = true;
+        } else if (arg == "-HV" || arg == "-VH") {
+            horizontal = vertical = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage(("unknown option " + arg).c_str());
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 2) return Usage("convert needs IN and OUT");
+    MidiFileLoader loader(files[0]);
+    if (!BuildLoaded(loader)) return kExitNoSong;
+    // The window's Save: a copy, event form, time mirror, then pitch inversion.
+    MidiF0Data copy(*loader.song);
+    copy.ToEventForm();
+    if (horizontal) copy.ReverseHorizontal();
+    if (vertical) copy.ReverseVertical();
+    copy.WriteSmf();
+    const int before = sink.cannotOpen;
+    solvane::WriteWholeFile(files[1], copy.Bytes(), copy.size);
+    return sink.cannotOpen == before ? kExitWritten : kExitFailed;
+}
+
+int Info(const std::vector<std::string>& args) {
+    if (args.size() != 1) return Usage("info needs IN");
+    MidiFileLoader loader(args[0]);
+    if (loader.size == 0) return kExitNoSong;
+    const int format = loader.raw.empty() ? -1 : MidiF0Data::DetectFormat(loader.raw.data(), loader.size);
+    const int tracks = loader.reader ? loader.reader->trackCount : 0;
+    if (!BuildLoaded(loader)) return kExitNoSong;
+    const MidiF0Data& song = *loader.song;
+    std::map<int, int> notes;
+    std::int64_t time = 0;
+    std::int64_t length = 0;
+    for (const solvane::MusicEvent& event : song.track->events) {
+        time += event.delta;
+        std::int64_t end = time;
+        if (event.type == solvane::kTypeNote) {
+            ++notes[event.channel];
+            end += event.duration;
+        }
+        if (end > length) length = end;
+    }
+    std::printf("format: %d\n", format);
+    std::printf("tracks: %d\n", format == 0 ? 1 : tracks);
+    std::printf("division: %d\n", song.division);
+    std::printf("events: %d\n", song.track->count());
+    int total = 0;
+    for (const auto& [channel, n] : notes) total += n;
+    std::printf("notes: %d\n", total);
+    for (const auto& [channel, n] : notes) std::printf("  channel %d: %d\n", channel + 1, n);
+    std::printf("length: %lld ticks\n", static_cast<long long>(length));
+    return kExitWritten;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CliSink sink;
+    solvane::InstallMessageSink(&sink);
+    if (argc < 2) return Usage("no command given");
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    int status = kExitUsage;
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        status = kExitWritten;
+    } else if (command == "convert") {
+        status = Convert(args, sink);
+    } else if (command == "info") {
+        status = Info(args);
+    } else {
+        status = Usage(("unknown command " + command).c_str());
+    }
+    solvane::InstallMessageSink(nullptr);
+    return status;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The open and save file dialogs. The window installs Qt dialogs, tests a fake;
+// with nothing installed every question is answered as if cancelled.
+
+#include <string>
+#include <string_view>
+
+namespace solvane {
+
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    // filter is "description|pattern|" pairs; defaultExtension has no dot.
+    // Returns false when the user cancelled; path is then unchanged.
+    virtual bool AskOpen(std::string_view defaultExtension, std::string_view filter,
+                         std::string& path) = 0;
+    virtual bool AskSave(std::string_view defaultExtension, std::string_view filter,
+                         std::string& path) = 0;
+};
+
+void InstallFileChooser(FileChooser* chooser);
+FileChooser* CurrentFileChooser();  // nullptr when none is installed
+
+}  // namespace solvane

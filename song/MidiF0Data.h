@@ -1,0 +1,72 @@
+#pragma once
+// The song: one piece held as a single track, the shape of a format-0 file.
+// It owns its byte image and its track. state: 0 image (file bytes current),
+// 1 event form, 2 note form; the loaded song stays in note form and every
+// Save and Play works on a copy.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "support/ByteImage.h"
+#include "track/MidiTrackData.h"
+
+namespace solvane {
+
+inline constexpr std::uint32_t kSongNotFormat0 = 0x04000001;
+inline constexpr std::uint32_t kSongBadTrackCount = 0x04000003;
+inline constexpr std::uint32_t kSongNoHeader = 0x04000004;
+inline constexpr std::uint32_t kSongInternalError = 0x04000005;
+// Code 0 shows the module's fallback text: reversing a track without an End of Track.
+inline constexpr std::uint32_t kSongFallback = 0;
+
+// Called on the play's worker thread when a play ends by itself or cannot start.
+using PlayFinished = std::function<int()>;
+
+class MidiF0Data : public ByteImage {
+public:
+    // An empty song in the given state, with an empty track in the same state.
+    explicit MidiF0Data(std::int32_t state);
+    // A song from a format-0 file: load, header, track, note form. Always
+    // ends in state 2; each step reports its own errors and the next runs.
+    explicit MidiF0Data(const std::string& path);
+    // A copy of the events (the image is not copied); songs are copied in note form.
+    MidiF0Data(const MidiF0Data& other);
+    MidiF0Data& operator=(const MidiF0Data&) = delete;
+
+    int LoadFile(const std::string& path);
+    int ParseHeader();
+    void ParseTrack();
+    void ToNoteForm();
+    void ToEventForm();
+
+    // Writes the song as a format-0 file into its own image (state 1 to 0).
+    void WriteSmf();
+    void WriteHeader();
+
+    void ReverseHorizontal();
+    void ShiftProgramChanges();
+    void ReverseVertical();
+
+    // Playback preparation and the play itself.
+    void ChangeDivision(std::int32_t newDivision);
+    void TrimLeadingBars();
+    void ClearTimeUpTo(std::int32_t ticks);
+    std::int32_t BarLength() const;
+    void Play(PlayFinished onFinished) const;
+    // Ends the running play and returns when it has ended; needs no song.
+    static int Stop();
+
+    // 0 or 1 from the header's format field, -1 for anything else. Moves an
+    // image with a 128-byte prefix down in place (size is not changed).
+    static int DetectFormat(std::uint8_t* image, std::int32_t size);
+
+    void ReportError(std::uint32_t code) const;
+
+    std::int32_t division = 0;
+    std::int32_t state = kStateImage;
+    std::unique_ptr<MidiTrackData> track;
+};
+
+}  // namespace solvane

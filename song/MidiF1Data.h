@@ -1,0 +1,48 @@
+#pragma once
+// The multi-track form of a song: up to 33 tracks with the file's division,
+// built by reading a format-1 file or by splitting a song by channel, and then
+// merged into one song by the loader. state: 0 image loaded, 1 tracks read
+// (event form), 2 tracks in note form, ready to merge.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "support/ByteImage.h"
+#include "track/MidiTrackData.h"
+
+namespace solvane {
+
+class MidiF0Data;
+
+inline constexpr std::uint32_t kF1TooManyTracks = 0x02000001;
+inline constexpr std::uint32_t kF1NotFormat1 = 0x02000002;
+inline constexpr std::uint32_t kF1InternalError = 0x02000003;
+inline constexpr std::uint32_t kF1NoHeader = 0x02000004;
+
+inline constexpr std::int32_t kMaxTracks = 33;
+
+class MidiF1Data : public ByteImage {
+public:
+    // Reads a format-1 file: header, every track chunk, note form.
+    explicit MidiF1Data(const std::string& path);
+    // Splits a song in note form into 16 tracks, one per channel; events
+    // without a channel go with channel 0.
+    explicit MidiF1Data(const MidiF0Data& song);
+    MidiF1Data(const MidiF1Data&) = delete;
+    MidiF1Data& operator=(const MidiF1Data&) = delete;
+
+    int ReadHeader();
+    void ReadTracks();
+    void ConvertTracks();
+
+    void ReportError(std::uint32_t code) const;
+
+    std::int32_t division = 0;
+    std::int32_t state = kStateImage;
+    std::int32_t trackCount = 0;
+    std::array<std::unique_ptr<MidiTrackData>, kMaxTracks> tracks;
+};
+
+}  // namespace solvane

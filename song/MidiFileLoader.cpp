@@ -1,0 +1,59 @@
+#include "song/MidiFileLoader.h"
+
+#include "support/General.h"
+#include "support/Messages.h"
+
+namespace solvane {
+
+void MidiFileLoader::ReportError(std::uint32_t code) const { ReportModuleError(Module::kMidiFileLoader, code); }
+
+MidiFileLoader::MidiFileLoader() {
+    std::string path;
+    if (AskOpenFileName("mid", "SMF files|*.mid|", path) != 0) Load(path);
+}
+
+MidiFileLoader::MidiFileLoader(const std::string& path) { Load(path); }
+
+void MidiFileLoader::Load(const std::string& path) {
+    raw = MemoryBlock(kImageCapacity);
+    reader.reset();
+    song.reset();
+    size = 0;
+    if (raw.empty() || ReadWholeFile(path, raw.data(), size) == 0) return;
+    switch (MidiF0Data::DetectFormat(raw.data(), size)) {
+        case 0: {
+            // The file is read once more by the song; its errors are reported
+            // there, and whatever was read is used.
+            const MidiF0Data single(path);
+            reader = std::make_unique<MidiF1Data>(single);
+            break;
+        }
+        case 1:
+            reader = std::make_unique<MidiF1Data>(path);
+            if (reader->trackCount == 0) {  // the reader has said why, if anything was wrong
+                reader.reset();
+                size = 0;
+            }
+            break;
+        default:
+            ReportError(kLoaderNotMidi);
+            size = 0;
+            break;
+    }
+}
+
+void MidiFileLoader::BuildSong() {
+    if (!reader || reader->state != kStateNoteForm) {
+        ReportError(kLoaderInternalError);
+        return;
+    }
+    song = std::make_unique<MidiF0Data>(kStateNoteForm);
+    song->division = reader->division;
+    // Last track first, so that events of equal time end up in ascending track order.
+    for (std::int32_t k = reader->trackCount - 1; k >= 0; --k) {
+        song->track->MergeTrack(*reader->tracks[static_cast<std::size_t>(k)]);
+    }
+    reader.reset();
+}
+
+}  // namespace solvane

@@ -1,0 +1,41 @@
+#pragma once
+// Turns a chosen Standard MIDI File (format 0 or 1) into the loaded song: a
+// song in note form with one merged track. size is 0 when nothing was loaded;
+// the window then throws the loader away. States: empty, loaded (reader),
+// built (song).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "song/MidiF0Data.h"
+#include "song/MidiF1Data.h"
+#include "support/MemoryBlock.h"
+
+namespace solvane {
+
+inline constexpr std::uint32_t kLoaderInternalError = 0x17000001;
+inline constexpr std::uint32_t kLoaderNotMidi = 0x17000002;
+
+class MidiFileLoader {
+public:
+    // Asks for a file with the open dialog and loads it; cancelling loads nothing.
+    MidiFileLoader();
+    // Loads the given file, as if it had been chosen in the dialog.
+    explicit MidiFileLoader(const std::string& path);
+    MidiFileLoader(const MidiFileLoader&) = delete;
+    MidiFileLoader& operator=(const MidiFileLoader&) = delete;
+
+    void Load(const std::string& path);
+    // Merges the reader's tracks, last first, into a new song and drops the reader.
+    void BuildSong();
+
+    void ReportError(std::uint32_t code) const;
+
+    std::int32_t size = 0;
+    MemoryBlock raw;
+    std::unique_ptr<MidiF1Data> reader;
+    std::unique_ptr<MidiF0Data> song;
+};
+
+}  // namespace solvane

@@ -1,0 +1,46 @@
+#pragma once
+// The module General: whole-file input and output, the file dialogs, the
+// MacBinary prefix and variable-length quantities. Free functions without
+// state; failures go to ReportGeneralError and are never thrown.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace solvane {
+
+inline constexpr std::uint32_t kGeneralDataTooLarge = 1;
+inline constexpr std::uint32_t kGeneralOutOfMemory = 2;
+inline constexpr std::uint32_t kGeneralCannotOpen = 3;
+inline constexpr std::uint32_t kGeneralPerformance = 4;
+inline constexpr std::uint32_t kGeneralNotFound = 5;
+// Code 0 shows General's fallback text; the sequencer uses it for a zero divisor.
+inline constexpr std::uint32_t kGeneralFallback = 0;
+
+// Every file image holds at most this many bytes; a longer file is cut.
+inline constexpr std::int32_t kImageCapacity = 0x40000;
+
+void ReportGeneralError(std::uint32_t code);
+
+// Reads at most kImageCapacity bytes into block (which holds that many).
+// Returns 1 and the byte count in size, or 0 with size 0 when the file does
+// not open. A file that fills the whole block is reported but still read.
+int ReadWholeFile(const std::string& path, std::uint8_t* block, std::int32_t& size);
+void WriteWholeFile(const std::string& path, const std::uint8_t* block, std::int32_t size);
+
+// filter is "description|pattern|" pairs. 1 when a file was chosen, 0 when cancelled.
+int AskOpenFileName(std::string_view defaultExtension, std::string_view filter, std::string& path);
+int AskSaveFileName(std::string& path, std::string_view defaultExtension, std::string_view filter);
+
+// Drops a 128-byte prefix (a MacBinary header) in front of signature.
+// With a signature, only when the image holds it at offset 128. Returns 1
+// when it moved the image down and lowered size by 128.
+int StripMacBinaryHeader(std::uint8_t* image, const char* signature, std::int32_t& size);
+
+// Standard variable-length quantity, most significant group first. Writes 1
+// to 4 bytes and returns how many. A file can carry at most kMaxVarLen;
+// larger values are written as kMaxVarLen, so callers check them first.
+inline constexpr std::uint32_t kMaxVarLen = 0x0FFFFFFF;
+int EncodeVarLen(std::uint32_t value, std::uint8_t* out);
+
+}  // namespace solvane

@@ -1,0 +1,14 @@
+#include "support/MemoryBlock.h"
+
+#include "support/General.h"
+
+namespace solvane {
+
+MemoryBlock::MemoryBlock(std::size_t bytes) : size_(bytes) {
+    // calloc hands large blocks out as fresh zero pages, so an image that is
+    // never written costs no page faults.
+    bytes_.reset(static_cast<std::uint8_t*>(std::calloc(bytes == 0 ? 1 : bytes, 1)));
+    if (!bytes_) ReportGeneralError(kGeneralOutOfMemory);
+}
+
+}  // namespace solvane

@@ -1,0 +1,84 @@
+#include "tests/support/SmfBuilder.h"
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace solvane::test {
+
+SmfBuilder& SmfBuilder::Header(int format, int tracks, int division) {
+    const solvane::test::Bytes header = {'M', 'T', 'h', 'd', 0, 0, 0, 6,
+                                         static_cast<std::uint8_t>(format >> 8), static_cast<std::uint8_t>(format),
+                                         static_cast<std::uint8_t>(tracks >> 8), static_cast<std::uint8_t>(tracks),
+                                         static_cast<std::uint8_t>(division >> 8), static_cast<std::uint8_t>(division)};
+    return Raw(header);
+}
+
+SmfBuilder& SmfBuilder::Track(const solvane::test::Bytes& events) {
+    return Chunk("MTrk", static_cast<std::uint32_t>(events.size()), events);
+}
+
+SmfBuilder& SmfBuilder::Chunk(const char id[4], std::uint32_t length, const solvane::test::Bytes& body) {
+    bytes_.insert(bytes_.end(), id, id + 4);
+    bytes_.push_back(static_cast<std::uint8_t>(length >> 24));
+    bytes_.push_back(static_cast<std::uint8_t>(length >> 16));
+    bytes_.push_back(static_cast<std::uint8_t>(length >> 8));
+    bytes_.push_back(static_cast<std::uint8_t>(length));
+    return Raw(body);
+}
+
+SmfBuilder& SmfBuilder::Raw(const solvane::test::Bytes& bytes) {
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    return *this;
+}
+
+Bytes VarLen(std::uint32_t value) {
+    Bytes out;
+    out.push_back(static_cast<std::uint8_t>(value & 0x7F));
+    while ((value >>= 7) != 0) out.insert(out.begin(), static_cast<std::uint8_t>((value & 0x7F) | 0x80));
+    return out;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+namespace {
+std::filesystem::path MakeTempDir() {
+    static std::atomic<int> counter{0};
+    auto dir = std::filesystem::temp_directory_path() /
+               ("solvane-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+}  // namespace
+
+TempFile::TempFile(const solvane::test::Bytes& content, const std::string& name) : TempFile(name) {
+    std::ofstream out(path_, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+}
+
+TempFile::TempFile(const std::string& name) : dir_(MakeTempDir()), path_((dir_ / name).string()) {}
+
+TempFile::~TempFile() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+Bytes TempFile::Read() const { return ReadFileBytes(path_); }
+
+Bytes ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::filesystem::path CorpusDir() {
+    const std::filesystem::path dir = std::filesystem::path(SOLVANE_SOURCE_DIR) / ".." / "shared" / "corpus";
+    std::error_code ec;
+    return std::filesystem::is_directory(dir, ec) ? dir : std::filesystem::path();
+}
+
+}  // namespace solvane::test

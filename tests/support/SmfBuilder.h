@@ -1,0 +1,57 @@
+#pragma once
+// Builds Standard MIDI Files as bytes in code, and writes them to temporary files.
+//   auto file = SmfBuilder().Header(0, 1, 96).Track({0x00, 0x90, 60, 100, ...}).Bytes();
+
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace solvane::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class SmfBuilder {
+public:
+    SmfBuilder& Header(int format, int tracks, int division);
+    // An "MTrk" chunk whose length field is the number of bytes given.
+    SmfBuilder& Track(const Bytes& events);
+    SmfBuilder& Track(std::initializer_list<std::uint8_t> events) { return Track(Bytes(events)); }
+    // A chunk with any id and length field, for damaged files.
+    SmfBuilder& Chunk(const char id[4], std::uint32_t length, const Bytes& body);
+    SmfBuilder& Raw(const Bytes& bytes);
+    const Bytes& Bytes() const { return bytes_; }
+
+private:
+    solvane::test::Bytes bytes_;
+};
+
+// The bytes of one variable-length quantity.
+Bytes VarLen(std::uint32_t value);
+// A and B one after the other.
+Bytes Concat(std::initializer_list<Bytes> parts);
+
+// A file in a fresh temporary folder, removed with the object.
+class TempFile {
+public:
+    explicit TempFile(const solvane::test::Bytes& content, const std::string& name = "test.mid");
+    explicit TempFile(const std::string& name = "test.mid");  // no file yet
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    solvane::test::Bytes Read() const;
+
+private:
+    std::filesystem::path dir_;
+    std::string path_;
+};
+
+solvane::test::Bytes ReadFileBytes(const std::string& path);
+
+// The third-party corpus beside the repository, or empty when it is absent.
+std::filesystem::path CorpusDir();
+
+}  // namespace solvane::test

@@ -1,0 +1,423 @@
+#include "track/MidiTrackData.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "support/Messages.h"
+
+namespace solvane {
+namespace {
+
+// The running status lives for the whole program, not per track: a track that
+// starts with a data byte is read with the last status of the track before.
+std::int32_t g_currentStatus = 0;
+std::int32_t g_lastStatus = 0;
+
+// One flag per once-per-track warning: undefined event, volumes, pans, oversized event.
+bool g_warned[4] = {};
+
+int WarningSlot(std::uint32_t code) {
+    switch (code) {
+        case 0x0D000002: return 0;
+        case 0x0D000009: return 1;
+        case 0x0D00000A: return 2;
+        case 0x0D00000B: return 3;
+        default: return -1;
+    }
+}
+
+std::int32_t TimeSignatureCode(std::uint8_t numerator, std::uint8_t denominatorPower) {
+    if (numerator == 1 && denominatorPower == 1) return 2;
+    if (numerator == 4 && denominatorPower == 2) return 4;
+    if (numerator == 3 && denominatorPower == 2) return 3;
+    if (numerator == 6 && denominatorPower == 3) return 6;
+    return 0;
+}
+
+}  // namespace
+
+void MidiTrackData::ReportError(std::uint32_t code) const { ReportModuleError(Module::kMidiTrackData, code); }
+
+void MidiTrackData::ReportTrackWarning(std::uint32_t code) {
+    if (code == 0) {
+        std::fill(std::begin(g_warned), std::end(g_warned), false);
+        return;
+    }
+    const int slot = WarningSlot(code);
+    if (slot >= 0) {
+        if (g_warned[slot]) return;
+        g_warned[slot] = true;
+    }
+    ShowTrackWarning(code);
+}
+
+void MidiTrackData::ResetReaderState() {
+    g_currentStatus = 0;
+    g_lastStatus = 0;
+    ReportTrackWarning(0);
+}
+
+MidiTrackData::MidiTrackData(std::int32_t imageSize, std::int32_t offset, const std::uint8_t* image) {
+    ReportTrackWarning(0);
+    auto imageByte = [&](std::int64_t i) -> std::uint8_t {
+        return i >= 0 && i < imageSize ? image[i] : 0;
+    };
+    const std::int64_t start = offset;
+    if (imageByte(start) != 'M' || imageByte(start + 1) != 'T' || imageByte(start + 2) != 'r' ||
+        imageByte(start + 3) != 'k') {
+        ReportError(kTrackNoChunk);
+        return;
+    }
+    const std::uint32_t length = (std::uint32_t{imageByte(start + 4)} << 24) |
+                                 (std::uint32_t{imageByte(start + 5)} << 16) |
+                                 (std::uint32_t{imageByte(start + 6)} << 8) | imageByte(start + 7);
+    const std::int64_t chunkSize = std::int64_t{length} + 8;
+    if (start + chunkSize > imageSize) {
+        size = 0;
+        ReportError(kTrackInternalError);
+        return;
+    }
+    std::uint8_t* bytes = MutableBytes();
+    if (bytes == nullptr) return;
+    std::memcpy(bytes, image + start, static_cast<std::size_t>(chunkSize));
+    size = static_cast<std::int32_t>(chunkSize);
+    state = kStateImage;
+    cursor = 8;
+    while (cursor < size) {
+        // A full list ends the reading: what was read stays, the rest is dropped once, with a report.
+        if (ListFull()) {
+            ReportError(kTrackTooMuchData);
+            break;
+        }
+        ParseNextEvent();
+    }
+    state = kStateEventForm;
+}
+
+MidiTrackData::MidiTrackData(const MidiTrackData& other) : ByteImage() {
+    if (other.state != kStateNoteForm) {
+        ReportError(kTrackInternalError);
+        return;
+    }
+    events = other.events;
+    state = kStateNoteForm;
+}
+
+void MidiTrackData::ParseNextEvent() {
+    std::int64_t position = cursor;
+    const std::uint32_t delta = ReadVarLen(position);
+    cursor = static_cast<std::int32_t>(std::min<std::int64_t>(position, size));
+    MusicEvent event(static_cast<std::int32_t>(delta));
+    ParseMessage(event);
+    events.push_back(std::move(event));
+}
+
+std::uint32_t MidiTrackData::ReadVarLen(std::int64_t& position) const {
+    std::uint32_t value = 0;
+    while ((ChunkByte(position) & 0x80) != 0) {
+        value = (value + ChunkByte(position) - 0x80) << 7;
+        ++position;
+        if (position >= size - 1) {
+            ReportError(kTrackInternalError);
+            break;
+        }
+    }
+    value += ChunkByte(position);
+    ++position;
+    return value;
+}
+
+void MidiTrackData::ParseMessage(MusicEvent& event) {
+    if (cursor >= size) {
+        ReportError(kTrackInternalError);
+        return;
+    }
+    const std::int64_t start = cursor;
+    g_currentStatus = ChunkByte(start);
+    std::int64_t covered = DecodeMessage(event, g_currentStatus, start + 1);
+    std::int64_t end = start + covered;
+    if (covered == 0) {
+        // Running status: the byte here is the first data byte, and the
+        // status counts as if it stood one byte earlier.
+        g_currentStatus = g_lastStatus;
+        covered = DecodeMessage(event, g_currentStatus, start);
+        end = start - 1 + covered;
+        if (covered == 0) {
+            ReportError(kTrackUndefinedEvent);
+            end = start + 1;  // skip the byte, so reading always comes to an end
+        }
+    }
+    if (end > size) {
+        ReportError(kTrackInternalError);  // the message runs past the chunk: cut at its end
+        end = size;
+    }
+    if (event.length >= kEventDataBlock) ReportTrackWarning(kTrackOversizedEvent);
+    cursor = static_cast<std::int32_t>(end);
+    if (g_currentStatus != 0xFF) g_lastStatus = g_currentStatus;
+}
+
+std::int64_t MidiTrackData::DecodeMessage(MusicEvent& event, std::int32_t status, std::int64_t dataStart) const {
+    const std::int32_t d1 = ChunkByte(dataStart);
+    const std::int32_t d2 = ChunkByte(dataStart + 1);
+    const std::int32_t channel = status & 0x0F;
+    switch (status & 0xF0) {
+        case 0x90:
+            event.type = d2 > 0 ? kTypeNoteOn : kTypeNoteOff;
+            event.channel = channel;
+            event.key = d1;
+            event.velocity = d2;
+            event.length = 3;
+            return 3;
+        case 0x80:
+            event.type = kTypeNoteOff;
+            event.channel = channel;
+            event.key = d1;
+            event.velocity = d2;
+            event.length = 3;
+            return 3;
+        case 0xA0:  // the pressure values are not kept
+            event.type = kTypeKeyPressure;
+            event.length = 3;
+            return 3;
+        case 0xB0:
+            event.type = kTypeControl;
+            event.channel = channel;
+            event.subtype = d1;
+            event.value = d2;
+            event.length = 3;
+            return 3;
+        case 0xC0:
+            event.type = kTypeProgram;
+            event.channel = channel;
+            event.value = d1;
+            event.length = 2;
+            if (d1 >= 0x80) ReportError(kTrackInternalError);
+            return 2;
+        case 0xD0:
+            event.type = kTypeChannelPressure;
+            event.length = 2;
+            return 2;
+        case 0xE0:
+            event.type = kTypePitchBend;
+            event.channel = channel;
+            event.key = d1;
+            event.value = d2;
+            event.length = 3;
+            return 3;
+        default:
+            break;
+    }
+    switch (status) {
+        case 0xF0: return DecodeSysEx(event, dataStart);
+        case 0xF7: return DecodeEscape(event, dataStart);
+        case 0xFF: return DecodeMeta(event, dataStart);
+        default: return 0;
+    }
+}
+
+std::int64_t MidiTrackData::DecodeSysEx(MusicEvent& event, std::int64_t dataStart) const {
+    // Everything from F0 through the next F7, the size bytes included, as it
+    // stands in the chunk; without an F7 the message runs to the chunk's end.
+    std::int64_t end = dataStart;
+    while (end < size && ChunkByte(end) != 0xF7) ++end;
+    if (end >= size) {
+        ReportError(kTrackInternalError);
+    } else {
+        ++end;  // keep the F7
+    }
+    event.type = kTypeSysEx;
+    event.data.clear();
+    event.data.push_back(0xF0);
+    for (std::int64_t i = dataStart; i < end; ++i) event.data.push_back(ChunkByte(i));
+    event.length = static_cast<std::int32_t>(event.data.size());
+    ClassifySysEx(event);
+    return 1 + (end - dataStart);
+}
+
+std::int64_t MidiTrackData::DecodeEscape(MusicEvent& event, std::int64_t dataStart) const {
+    const std::int64_t declared = std::int64_t{ChunkByte(dataStart)} + 2;
+    std::int64_t covered = declared;
+    if (dataStart - 1 + declared > size) {
+        ReportError(kTrackInternalError);
+        covered = std::max<std::int64_t>(1, size - (dataStart - 1));
+    }
+    event.type = kTypeEscape;
+    event.data.clear();
+    event.data.push_back(0xF7);
+    for (std::int64_t i = dataStart; i < dataStart - 1 + covered; ++i) event.data.push_back(ChunkByte(i));
+    event.length = static_cast<std::int32_t>(covered);
+    return covered;
+}
+
+void MidiTrackData::ClassifySysEx(MusicEvent& event) {
+    // A GS "use for rhythm part" message with a one-byte size names the channel it makes a drum channel.
+    static constexpr std::uint8_t kRhythmPart[] = {0x41, 0x10, 0x42, 0x12, 0x40};
+    for (int i = 0; i < 5; ++i) {
+        if (event.DataByte(2 + i) != kRhythmPart[i]) return;
+    }
+    const std::int32_t part = event.DataByte(7);
+    if (part < 0x11 || part > 0x1F || event.DataByte(8) != 0x15) return;
+    event.channel = part <= 0x19 ? part - 0x11 : part - 0x10;
+}
+
+std::int64_t MidiTrackData::DecodeMeta(MusicEvent& event, std::int64_t dataStart) const {
+    event.type = kTypeMeta;
+    event.subtype = ChunkByte(dataStart);
+    switch (event.subtype) {
+        case 0x00:
+        case 0x20:
+        case kMetaEndOfTrack:
+        case kMetaTempo:
+        case 0x54:
+        case kMetaTimeSignature:
+        case 0x59:
+            return DecodeFixedMeta(event, dataStart);
+        default:
+            break;
+    }
+    const std::int64_t covered = DecodeTextMeta(event, dataStart);
+    const bool kept = (event.subtype >= 0x01 && event.subtype <= 0x07) || event.subtype == 0x7F;
+    if (!kept) event.type = kTypeMarked;
+    return covered;
+}
+
+std::int64_t MidiTrackData::DecodeFixedMeta(MusicEvent& event, std::int64_t dataStart) const {
+    // Standard sizes; the size byte in the chunk is not read, except as the
+    // number of time-signature bytes to keep.
+    const std::int64_t payload = dataStart + 2;
+    switch (event.subtype) {
+        case 0x00:
+            event.length = 2;
+            return 5;
+        case 0x20:
+            event.length = 1;
+            return 4;
+        case kMetaEndOfTrack:
+            event.length = 0;
+            return 3;
+        case kMetaTempo: {
+            event.length = 3;
+            event.value = (std::int32_t{ChunkByte(payload)} << 16) | (std::int32_t{ChunkByte(payload + 1)} << 8) |
+                          ChunkByte(payload + 2);
+            if (event.value == 0) {
+                ReportError(kTrackBadTempo);
+                event.value = 480;
+            }
+            return 6;
+        }
+        case 0x54:
+            event.length = 5;
+            return 8;
+        case kMetaTimeSignature: {
+            event.length = 4;
+            const std::int64_t wanted = ChunkByte(dataStart + 1);
+            const std::int64_t available = std::max<std::int64_t>(0, size - payload);
+            event.data.clear();
+            for (std::int64_t i = 0; i < std::min(wanted, available); ++i) event.data.push_back(ChunkByte(payload + i));
+            event.value = TimeSignatureCode(ChunkByte(payload), ChunkByte(payload + 1));
+            return 7;
+        }
+        default:  // 0x59 key signature
+            event.length = 2;
+            event.data = {ChunkByte(payload), ChunkByte(payload + 1)};
+            return 5;
+    }
+}
+
+std::int64_t MidiTrackData::DecodeTextMeta(MusicEvent& event, std::int64_t dataStart) const {
+    std::int64_t position = dataStart + 1;
+    const std::int64_t declared = ReadVarLen(position);
+    position = std::min<std::int64_t>(position, size);
+    std::int64_t payload = declared;
+    if (position + declared > size) {
+        ReportError(kTrackInternalError);  // the text runs past the chunk: keep what is there
+        payload = std::max<std::int64_t>(0, size - position);
+    }
+    event.data.clear();
+    event.data.reserve(static_cast<std::size_t>(payload) + 1);
+    for (std::int64_t i = 0; i < payload; ++i) event.data.push_back(ChunkByte(position + i));
+    event.data.push_back(0);
+    event.length = static_cast<std::int32_t>(payload);
+    return position + payload - (dataStart - 1);
+}
+
+bool MidiTrackData::Append(MusicEvent event) {
+    if (ListFull()) {
+        ReportError(kTrackTooMuchData);
+        return false;
+    }
+    events.push_back(std::move(event));
+    return true;
+}
+
+void MidiTrackData::AppendEndOfTrack(std::int32_t delta) {
+    if (!events.empty() && events.back().IsEndOfTrack()) return;
+    MusicEvent end(delta);
+    end.type = kTypeMeta;
+    end.subtype = kMetaEndOfTrack;
+    end.data = {0xFF, 0x2F, 0x00};
+    end.length = 3;
+    Append(std::move(end));
+}
+
+void MidiTrackData::AddDeltaToNext(std::int32_t index) {
+    if (index + 1 < count()) {
+        MusicEvent& next = events[static_cast<std::size_t>(index) + 1];
+        next.delta = static_cast<std::int32_t>(std::int64_t{next.delta} + events[static_cast<std::size_t>(index)].delta);
+    }
+}
+
+std::int32_t MidiTrackData::RemoveAt(std::int32_t index) {
+    if (!InRange(index)) {
+        ReportError(kTrackInternalError);
+        return count();
+    }
+    AddDeltaToNext(index);
+    events.erase(events.begin() + index);
+    return count();
+}
+
+void MidiTrackData::KeepLastEndOfTrack() {
+    for (std::int32_t i = 0; i < count() - 1;) {
+        if (events[static_cast<std::size_t>(i)].IsEndOfTrack()) {
+            RemoveAt(i);
+        } else {
+            ++i;
+        }
+    }
+}
+
+void MidiTrackData::ExchangeEvents(std::int32_t a, std::int32_t b) {
+    if (a == b) return;
+    if (!InRange(a) || !InRange(b)) {
+        ReportError(kTrackInternalError);
+        return;
+    }
+    MusicEvent& first = events[static_cast<std::size_t>(a)];
+    MusicEvent& second = events[static_cast<std::size_t>(b)];
+    std::swap(first, second);
+    std::swap(first.delta, second.delta);
+}
+
+void MidiTrackData::SwapEvents(std::int32_t a, std::int32_t b) {
+    if (a == b) return;
+    if (!InRange(a) || !InRange(b)) {
+        ReportError(kTrackInternalError);
+        return;
+    }
+    std::swap(events[static_cast<std::size_t>(a)], events[static_cast<std::size_t>(b)]);
+}
+
+void MidiTrackData::InsertEvent(std::int32_t index, std::int32_t mode, MusicEvent event) {
+    const std::int32_t at = mode == 2 ? index : index + 1;
+    if (at < 0 || at > count()) {
+        ReportError(kTrackInternalError);
+        return;
+    }
+    // No capacity check: the program-change shift holds up to 16 placeholders
+    // past a full list for a moment and removes them before it returns.
+    events.insert(events.begin() + at, std::move(event));
+}
+
+}  // namespace solvane

@@ -1,0 +1,106 @@
+#pragma once
+// One track: the bytes of one "MTrk" chunk and the list of at most kTrackCapacity
+// events read from them, in time order. The track owns its events. state: -1
+// empty (no form yet, also a refused chunk), 0 byte image, 1 event form
+// (note-on and note-off apart), 2 note form (one event per note, with duration).
+
+#include <cstdint>
+#include <vector>
+
+#include "support/ByteImage.h"
+#include "track/MusicEvent.h"
+
+namespace solvane {
+
+inline constexpr std::uint32_t kTrackInternalError = 0x0D000001;
+inline constexpr std::uint32_t kTrackUndefinedEvent = 0x0D000002;
+inline constexpr std::uint32_t kTrackBadChannel = 0x0D000003;
+inline constexpr std::uint32_t kTrackBadTempo = 0x0D000005;
+inline constexpr std::uint32_t kTrackTooMuchData = 0x0D000006;
+inline constexpr std::uint32_t kTrackNoChunk = 0x0D000007;
+inline constexpr std::uint32_t kTrackOversizedEvent = 0x0D00000B;  // a warning, once per track read
+
+inline constexpr std::int32_t kTrackCapacity = 0x20000;
+
+inline constexpr std::int32_t kStateEmpty = -1;
+inline constexpr std::int32_t kStateImage = 0;
+inline constexpr std::int32_t kStateEventForm = 1;
+inline constexpr std::int32_t kStateNoteForm = 2;
+
+class MidiTrackData : public ByteImage {
+public:
+    MidiTrackData() = default;
+    explicit MidiTrackData(std::int32_t state) : state(state) {}
+    // Reads the chunk at offset of an image holding imageSize valid bytes.
+    // Afterwards size is the chunk's size (length + 8), or 0 when refused.
+    MidiTrackData(std::int32_t imageSize, std::int32_t offset, const std::uint8_t* image);
+    // Deep copy of a track in note form; any other track copies no events.
+    MidiTrackData(const MidiTrackData& other);
+    MidiTrackData& operator=(const MidiTrackData&) = delete;
+
+    std::int32_t count() const { return static_cast<std::int32_t>(events.size()); }
+
+    // List operations. Removing an event adds its delta to the next one, so no
+    // other event moves in time.
+    bool Append(MusicEvent event);  // false (and reported) when the list is full
+    void AppendEndOfTrack(std::int32_t delta);
+    std::int32_t RemoveAt(std::int32_t index);
+    void Clear() { events.clear(); }
+    void KeepLastEndOfTrack();
+    // The two events trade places; each slot keeps its delta (and so its time).
+    void ExchangeEvents(std::int32_t a, std::int32_t b);
+    // The two events trade places together with their deltas.
+    void SwapEvents(std::int32_t a, std::int32_t b);
+    // mode 2: before index; any other mode: after it.
+    void InsertEvent(std::int32_t index, std::int32_t mode, MusicEvent event);
+
+    // Conversions between the two forms, and the removal of marked events.
+    void ToNoteForm();
+    void ToEventForm();
+    void DropMarked();
+
+    // Writing: the three reorderings of simultaneous events, then the chunk.
+    void SortSimultaneous();
+    void RaiseSysex();
+    void OffsBeforeOns();
+    void WriteTrack();
+    // The bytes of one event without its delta; returns their number.
+    std::int32_t EncodeEvent(const MusicEvent& event, std::vector<std::uint8_t>& out) const;
+    std::int32_t EncodeMeta(const MusicEvent& event, std::vector<std::uint8_t>& out) const;
+
+    // Merges other into this track by time; both in note form.
+    void MergeTrack(const MidiTrackData& other);
+
+    // Playback preparation.
+    void Rescale(std::int32_t oldDivision, std::int32_t newDivision);
+    int FindTimeSignature(std::int32_t& code) const;
+
+    void ReportError(std::uint32_t code) const;
+    // Warnings shown at most once per track read; code 0 allows them again.
+    static void ReportTrackWarning(std::uint32_t code);
+    // The reader's running status and the warning flags are process-wide and
+    // survive from track to track, as in a file; this puts them back to the
+    // state of a fresh program (used by tests and fuzzers).
+    static void ResetReaderState();
+
+    std::int32_t state = kStateEmpty;
+    std::vector<MusicEvent> events;
+
+private:
+    std::uint8_t ChunkByte(std::int64_t offset) const { return offset < size ? At(offset) : 0; }
+    void ParseNextEvent();
+    std::uint32_t ReadVarLen(std::int64_t& position) const;
+    void ParseMessage(MusicEvent& event);
+    std::int64_t DecodeMessage(MusicEvent& event, std::int32_t status, std::int64_t dataStart) const;
+    std::int64_t DecodeMeta(MusicEvent& event, std::int64_t dataStart) const;
+    std::int64_t DecodeFixedMeta(MusicEvent& event, std::int64_t dataStart) const;
+    std::int64_t DecodeTextMeta(MusicEvent& event, std::int64_t dataStart) const;
+    std::int64_t DecodeSysEx(MusicEvent& event, std::int64_t dataStart) const;
+    std::int64_t DecodeEscape(MusicEvent& event, std::int64_t dataStart) const;
+    static void ClassifySysEx(MusicEvent& event);
+    bool ListFull() const { return count() >= kTrackCapacity; }
+    bool InRange(std::int32_t index) const { return index >= 0 && index < count(); }
+    void AddDeltaToNext(std::int32_t index);
+};
+
+}  // namespace solvane

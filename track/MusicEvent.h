@@ -1,0 +1,68 @@
+#pragma once
+// One event of a track: note, controller, program, bend, exclusive or meta,
+// with its delta time in ticks since the previous event of its list. The
+// record owns its data bytes. A record whose data length exceeds 256 bytes is
+// reported when it is destroyed, so the user learns of every such copy.
+
+#include <cstdint>
+#include <vector>
+
+namespace solvane {
+
+inline constexpr std::uint32_t kEventDataTooLarge = 0x06000001;
+
+// Data up to this length fits a record's own block.
+inline constexpr std::int32_t kEventDataBlock = 256;
+
+// Values of MusicEvent::type.
+inline constexpr std::int32_t kTypeMarked = 0;  // to be removed
+inline constexpr std::int32_t kTypeNote = 0x10;  // note form: one note with a duration
+inline constexpr std::int32_t kTypeNoteOff = 0x80;
+inline constexpr std::int32_t kTypeNoteOn = 0x90;
+inline constexpr std::int32_t kTypeKeyPressure = 0xA0;
+inline constexpr std::int32_t kTypeControl = 0xB0;
+inline constexpr std::int32_t kTypeProgram = 0xC0;
+inline constexpr std::int32_t kTypeChannelPressure = 0xD0;
+inline constexpr std::int32_t kTypePitchBend = 0xE0;
+inline constexpr std::int32_t kTypeSysEx = 0xF0;
+inline constexpr std::int32_t kTypeEscape = 0xF7;
+inline constexpr std::int32_t kTypeMeta = 0xFF;
+
+inline constexpr std::int32_t kMetaEndOfTrack = 0x2F;
+inline constexpr std::int32_t kMetaTempo = 0x51;
+inline constexpr std::int32_t kMetaTimeSignature = 0x58;
+
+inline constexpr std::int32_t kNoChannel = 255;
+
+class MusicEvent {
+public:
+    explicit MusicEvent(std::int32_t delta = 0) : delta(delta) {}
+    // Copies every field and the first length bytes of data.
+    MusicEvent(const MusicEvent& other);
+    MusicEvent& operator=(const MusicEvent& other);
+    // A moved-from record holds no data and reports nothing when destroyed.
+    MusicEvent(MusicEvent&& other) noexcept;
+    MusicEvent& operator=(MusicEvent&& other) noexcept;
+    ~MusicEvent();
+
+    bool IsEndOfTrack() const { return type == kTypeMeta && subtype == kMetaEndOfTrack; }
+    // Byte i of the data block; bytes never written read as zero.
+    std::uint8_t DataByte(std::int64_t i) const {
+        return i >= 0 && i < static_cast<std::int64_t>(data.size()) ? data[static_cast<std::size_t>(i)] : 0;
+    }
+
+    void ReportError(std::uint32_t code) const;
+
+    std::int32_t type = kTypeMarked;
+    std::int32_t delta = 0;
+    std::int32_t key = 0;
+    std::int32_t duration = 0;
+    std::int32_t velocity = 0;
+    std::int32_t subtype = 0;
+    std::int32_t value = 0;
+    std::int32_t length = 0;
+    std::vector<std::uint8_t> data;  // only the bytes written; the rest of the block is zero
+    std::int32_t channel = kNoChannel;
+};
+
+}  // namespace solvane

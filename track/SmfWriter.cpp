@@ -1,0 +1,273 @@
+// Writing a song as a format-0 Standard MIDI File with one track chunk: the
+// header, the reorderings of simultaneous events, and the event encodings.
+// Channel events always carry their own status byte.
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "song/MidiF0Data.h"
+#include "support/General.h"
+#include "track/MidiTrackData.h"
+
+namespace solvane {
+namespace {
+
+bool IsNote(const MusicEvent& event) { return event.type == kTypeNoteOn || event.type == kTypeNoteOff; }
+bool IsSysEx(const MusicEvent& event) { return event.type == kTypeSysEx || event.type == kTypeEscape; }
+
+// Data bytes carry 7 bits; larger values only come from damaged files and
+// would read back as status bytes.
+std::uint8_t DataByte(std::int32_t value) { return static_cast<std::uint8_t>(std::clamp(value, 0, 0x7F)); }
+
+void PutVarLen(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    std::uint8_t bytes[4];
+    const int n = EncodeVarLen(value, bytes);
+    out.insert(out.end(), bytes, bytes + n);
+}
+
+// Reads the variable-length quantity at data[at]; false when it does not end
+// inside the first length bytes.
+bool ReadVarLen(const MusicEvent& event, std::int32_t at, std::int64_t& value, std::int32_t& used) {
+    value = 0;
+    for (used = 1; used <= 4 && at + used - 1 < event.length; ++used) {
+        const std::uint8_t byte = event.DataByte(at + used - 1);
+        value = (value << 7) | (byte & 0x7F);
+        if ((byte & 0x80) == 0) return true;
+    }
+    return false;
+}
+
+// An exclusive event as read holds its status, its size and its bytes as the
+// chunk had them. Where the stored size does not match the bytes (the file was
+// damaged, or the message ran to the chunk's end), the size is written anew so
+// that the file stays readable.
+void PutExclusive(const MusicEvent& event, std::vector<std::uint8_t>& out) {
+    std::int64_t declared = 0;
+    std::int32_t used = 0;
+    const bool sized = ReadVarLen(event, 1, declared, used);
+    if (sized && 1 + used + declared == event.length) {
+        for (std::int32_t i = 0; i < event.length; ++i) out.push_back(event.DataByte(i));
+        return;
+    }
+    const std::int32_t from = event.type == kTypeEscape ? 2 : (sized ? 1 + used : 1);
+    std::vector<std::uint8_t> payload;
+    for (std::int32_t i = from; i < event.length; ++i) payload.push_back(event.DataByte(i));
+    // A system-exclusive message that lost its end gets one, so no device waits for it.
+    if (event.type == kTypeSysEx && (payload.empty() || payload.back() != 0xF7)) payload.push_back(0xF7);
+    out.push_back(static_cast<std::uint8_t>(event.type));
+    PutVarLen(out, static_cast<std::uint32_t>(payload.size()));
+    out.insert(out.end(), payload.begin(), payload.end());
+}
+
+}  // namespace
+
+void MidiF0Data::WriteSmf() {
+    if (state != kStateEventForm) {
+        ReportError(kSongInternalError);
+        return;
+    }
+    WriteHeader();
+    track->SortSimultaneous();
+    track->RaiseSysex();
+    track->OffsBeforeOns();
+    track->WriteTrack();
+    std::uint8_t* bytes = MutableBytes();
+    if (bytes != nullptr) {
+        const std::int32_t chunk = std::min(track->size, kImageCapacity - 14);
+        std::memcpy(bytes + 14, track->Bytes(), static_cast<std::size_t>(chunk));
+        size = 14 + chunk;
+    }
+    state = kStateImage;
+}
+
+void MidiF0Data::WriteHeader() {
+    std::uint8_t* bytes = MutableBytes();
+    if (bytes == nullptr) return;
+    static constexpr std::uint8_t kHeader[12] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1};
+    std::memcpy(bytes, kHeader, sizeof kHeader);
+    bytes[12] = static_cast<std::uint8_t>((division >> 8) & 0xFF);
+    bytes[13] = static_cast<std::uint8_t>(division & 0xFF);
+}
+
+void MidiTrackData::SortSimultaneous() {
+    if (state != kStateEventForm) {
+        ReportError(kTrackInternalError);
+        return;
+    }
+    // Controllers, programs, bends and meta events go to the front of their
+    // group of simultaneous events, so a program is set before the note it voices.
+    std::int32_t g = 0;
+    for (std::int32_t j = 0; j < count();) {
+        const MusicEvent& event = events[static_cast<std::size_t>(j)];
+        if (event.delta != 0) {
+            g = j;
+            ++j;
+        } else if (IsNote(event) || event.IsEndOfTrack()) {
+            ++j;
+        } else {
+            ExchangeEvents(j, g);
+            ++g;
+            j = g;
+        }
+    }
+}
+
+void MidiTrackData::RaiseSysex() {
+    std::int32_t g = 0;
+    for (std::int32_t j = 0; j < count();) {
+        const MusicEvent& event = events[static_cast<std::size_t>(j)];
+        if (event.delta != 0) {
+            g = j;
+            ++j;
+        } else if (!IsSysEx(event)) {
+            ++j;
+        } else {
+            ExchangeEvents(j, g);
+            ++g;
+            j = g;
+        }
+    }
+}
+
+void MidiTrackData::OffsBeforeOns() {
+    if (state != kStateEventForm) {
+        ReportError(kTrackInternalError);
+        return;
+    }
+    for (std::int32_t i = 0; i < count(); ++i) {
+        if (events[static_cast<std::size_t>(i)].type != kTypeNoteOff) continue;
+        for (std::int32_t n = i - 1; n >= 0 && events[static_cast<std::size_t>(n) + 1].delta == 0; --n) {
+            if (events[static_cast<std::size_t>(n)].type == kTypeNoteOn) {
+                ExchangeEvents(i, n);
+                break;
+            }
+        }
+    }
+}
+
+void MidiTrackData::WriteTrack() {
+    if (state != kStateEventForm || events.empty() || !events.back().IsEndOfTrack()) {
+        ReportError(kTrackInternalError);
+        return;
+    }
+    static constexpr std::uint8_t kEndOfTrack[] = {0x00, 0xFF, 0x2F, 0x00};
+    // The song image holds the 14 header bytes in front of the chunk.
+    constexpr std::size_t kChunkCapacity = kImageCapacity - 14;
+    std::vector<std::uint8_t> chunk(8);
+    std::vector<std::uint8_t> bytes;
+    std::int64_t carried = 0;  // deltas of events that could not be written
+    for (const MusicEvent& event : events) {
+        bytes.clear();
+        const std::int32_t n = EncodeEvent(event, bytes);
+        std::int64_t delta = carried + event.delta;
+        if (n < 0) {
+            carried = delta;  // left out: the next event keeps its time
+            continue;
+        }
+        carried = 0;
+        if (n > kImageCapacity) ReportTrackWarning(kTrackOversizedEvent);
+        if (delta < 0 || delta > kMaxVarLen) {
+            ReportError(kTrackInternalError);  // a time no file can carry
+            delta = std::clamp<std::int64_t>(delta, 0, kMaxVarLen);
+        }
+        std::uint8_t deltaBytes[4];
+        const int deltaLength = EncodeVarLen(static_cast<std::uint32_t>(delta), deltaBytes);
+        const bool last = &event == &events.back();
+        // The chunk must fit the image and still close with its End of Track.
+        const std::size_t room = last ? 0 : sizeof kEndOfTrack;
+        if (chunk.size() + static_cast<std::size_t>(deltaLength) + bytes.size() + room > kChunkCapacity) {
+            ReportGeneralError(kGeneralDataTooLarge);
+            chunk.insert(chunk.end(), std::begin(kEndOfTrack), std::end(kEndOfTrack));
+            break;
+        }
+        chunk.insert(chunk.end(), deltaBytes, deltaBytes + deltaLength);
+        chunk.insert(chunk.end(), bytes.begin(), bytes.end());
+    }
+    const auto length = static_cast<std::uint32_t>(chunk.size() - 8);
+    std::memcpy(chunk.data(), "MTrk", 4);
+    chunk[4] = static_cast<std::uint8_t>(length >> 24);
+    chunk[5] = static_cast<std::uint8_t>(length >> 16);
+    chunk[6] = static_cast<std::uint8_t>(length >> 8);
+    chunk[7] = static_cast<std::uint8_t>(length);
+    std::uint8_t* image = MutableBytes();
+    if (image == nullptr) return;
+    std::memcpy(image, chunk.data(), chunk.size());
+    size = static_cast<std::int32_t>(chunk.size());
+    cursor = size;
+    state = kStateImage;
+}
+
+std::int32_t MidiTrackData::EncodeEvent(const MusicEvent& event, std::vector<std::uint8_t>& out) const {
+    const std::size_t start = out.size();
+    const bool channelEvent = event.type == kTypeNoteOff || event.type == kTypeNoteOn ||
+                              event.type == kTypeControl || event.type == kTypeProgram ||
+                              event.type == kTypePitchBend;
+    if (channelEvent && (event.channel < 0 || event.channel > 15)) {
+        ReportError(kTrackBadChannel);
+        return -1;
+    }
+    const auto status = static_cast<std::uint8_t>(event.type | event.channel);
+    switch (event.type) {
+        case kTypeNoteOff:
+            out.insert(out.end(), {status, DataByte(event.key), 0x40});  // release velocity is always 64
+            break;
+        case kTypeNoteOn:
+            out.insert(out.end(), {status, DataByte(event.key), DataByte(event.velocity)});
+            break;
+        case kTypeControl:
+            out.insert(out.end(), {status, DataByte(event.subtype), DataByte(event.value)});
+            break;
+        case kTypeProgram:
+            out.insert(out.end(), {status, DataByte(event.value)});
+            break;
+        case kTypePitchBend:
+            out.insert(out.end(), {status, DataByte(event.key), DataByte(event.value)});
+            break;
+        case kTypeSysEx:
+        case kTypeEscape:
+            PutExclusive(event, out);
+            break;
+        case kTypeMeta:
+            return EncodeMeta(event, out);
+        default:
+            // Pressure events keep no values, so there is nothing to write. A
+            // piece can hold thousands of them: one warning per track, not a
+            // box for each.
+            ReportTrackWarning(kTrackUndefinedEvent);
+            return -1;
+    }
+    return static_cast<std::int32_t>(out.size() - start);
+}
+
+std::int32_t MidiTrackData::EncodeMeta(const MusicEvent& event, std::vector<std::uint8_t>& out) const {
+    if (event.length > 128) ReportTrackWarning(kTrackOversizedEvent);
+    const std::size_t start = out.size();
+    const auto type = static_cast<std::uint8_t>(event.subtype & 0xFF);
+    switch (event.subtype) {
+        case kMetaEndOfTrack:
+            out.insert(out.end(), {0xFF, 0x2F, 0x00});
+            break;
+        case kMetaTempo:
+            out.insert(out.end(), {0xFF, 0x51, 0x03, static_cast<std::uint8_t>((event.value >> 16) & 0xFF),
+                                   static_cast<std::uint8_t>((event.value >> 8) & 0xFF),
+                                   static_cast<std::uint8_t>(event.value & 0xFF)});
+            break;
+        case kMetaTimeSignature:
+            out.insert(out.end(), {0xFF, 0x58, 0x04});
+            for (int i = 0; i < 4; ++i) out.push_back(event.DataByte(i));
+            break;
+        default: {
+            // Text kinds and every other kept meta: size, then that many data
+            // bytes (zeros where the reader keeps no values).
+            const std::int32_t length = std::max(event.length, 0);
+            out.insert(out.end(), {0xFF, type});
+            PutVarLen(out, static_cast<std::uint32_t>(length));
+            for (std::int32_t i = 0; i < length; ++i) out.push_back(event.DataByte(i));
+            break;
+        }
+    }
+    return static_cast<std::int32_t>(out.size() - start);
+}
+
+}  // namespace solvane
