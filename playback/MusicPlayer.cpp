@@ -1,0 +1,136 @@
+#include "playback/MusicPlayer.h"
+
+#include <chrono>
+#include <utility>
+
+#include "platform/OneShotTimer.h"
+#include "support/General.h"
+#include "support/Messages.h"
+
+namespace solvane {
+namespace {
+
+constexpr std::uint32_t kPoll = 100;        // every waiting side looks every 100 ms
+constexpr int kAskToStopAt = 50;            // a previous play still running after 5 s is asked to stop
+constexpr int kGiveUpAfter = 100;           // and given up on after 10 s
+constexpr int kForceStopAfter = 20;         // Stop forces the end after 2.1 s
+constexpr std::uint32_t kAfterStop = 1000;  // the output settles before the next play
+constexpr auto kShutdownWait = std::chrono::seconds(3);
+
+// The end a stuck play is forced to: the worker releases its sequencer,
+// which cancels the pending timer event. Never cancelled from here, since a
+// callback may be waiting for this very thread to show a message.
+void ForceEnd(MidiPlayer& player) {
+    player.stopRequested = 1;
+    player.playing = 0;
+}
+
+}  // namespace
+
+MusicPlayer musicPlayer;
+
+void MusicPlayer::ReportError(std::uint32_t code) const { ReportModuleError(Module::kMusicPlayer, code); }
+
+int MusicPlayer::Start(MidiF0Data* song, std::unique_ptr<MidiPlayer>& owned) {
+    if (song == nullptr || song->state != kStateEventForm) ReportError(kMusicPlayerInternalError);
+    owned = std::make_unique<MidiPlayer>(song, kDefaultDevice);
+    {
+        std::lock_guard lock(mutex_);
+        player = owned.get();
+    }
+    if (owned->device) return 1;
+    End(owned);
+    return 0;
+}
+
+void MusicPlayer::End(std::unique_ptr<MidiPlayer>& owned) {
+    {
+        std::lock_guard lock(mutex_);
+        if (player.load() == owned.get()) player = nullptr;
+    }
+    owned.reset();
+}
+
+void MusicPlayer::Shutdown() {
+    const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
+    while (liveWorkers.load() > 0 && std::chrono::steady_clock::now() < deadline) {
+        WithPlayer(ForceEnd);  // also a play that was still starting when asked
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+int PlayThread(PlayRequest request, std::uint64_t generation) {
+    MusicPlayer& record = musicPlayer;
+    record.idle = 0;
+    std::unique_ptr<MidiPlayer> player;
+    int exitCode = 0;
+    if (record.Start(request.song.get(), player) == 0) {
+        if (request.onFinished) request.onFinished();
+        request.song.reset();
+        exitCode = 1;
+    } else {
+        OneShotTimer& timer = CurrentTimer();
+        while (player->playing == 1) timer.Sleep(kPoll);
+        if (player->stopRequested == 0 && request.onFinished) request.onFinished();
+        request.song.reset();
+        record.End(player);
+    }
+    // A worker that was given up on must not mark the next play's worker idle.
+    if (record.generation.load() == generation) record.idle = 1;
+    record.liveWorkers.fetch_sub(1);
+    return exitCode;
+}
+
+void StartPlayThread(std::unique_ptr<MidiF0Data> song, PlayFinished onFinished) {
+    MusicPlayer& record = musicPlayer;
+    OneShotTimer& timer = CurrentTimer();
+    if (record.idle == 0) {
+        for (int waits = 1;; ++waits) {
+            timer.Sleep(kPoll);
+            if (waits == kAskToStopAt) record.WithPlayer([](MidiPlayer& p) { p.stopRequested = 1; });
+            if (waits > kGiveUpAfter) {
+                ReportGeneralError(kGeneralPerformance);
+                // Its timer chain is stuck; end it so its output is reset too.
+                record.WithPlayer(ForceEnd);
+                break;
+            }
+            if (record.idle == 1) break;
+        }
+    }
+    const std::uint64_t generation = ++record.generation;
+    // Marked busy before the thread exists, so a Stop right now waits for it.
+    record.idle = 0;
+    record.liveWorkers.fetch_add(1);
+    PlayRequest request{std::move(song), std::move(onFinished)};
+    std::thread(PlayThread, std::move(request), generation).detach();
+}
+
+void MidiF0Data::Play(PlayFinished onFinished) const {
+    auto copy = std::make_unique<MidiF0Data>(*this);
+    copy->ChangeDivision(96);
+    copy->ToEventForm();
+    copy->TrimLeadingBars();
+    StartPlayThread(std::move(copy), std::move(onFinished));
+}
+
+int MidiF0Data::Stop() {
+    MusicPlayer& record = musicPlayer;
+    OneShotTimer& timer = CurrentTimer();
+    // A play that is still starting publishes its sequencer after the
+    // pre-roll; one that could not start ends without ever publishing one.
+    while (record.player.load() == nullptr && record.idle == 0) timer.Sleep(kPoll);
+    record.WithPlayer([](MidiPlayer& p) { p.stopRequested = 1; });
+    for (int waits = 1; record.idle == 0; ++waits) {
+        timer.Sleep(kPoll);
+        if (record.idle == 1) break;
+        if (waits > kForceStopAfter) {
+            // A long rest holds the next callback back: end it now.
+            record.WithPlayer(ForceEnd);
+            break;
+        }
+    }
+    timer.Sleep(kAfterStop);
+    return 1;
+}
+
+}  // namespace solvane

@@ -1,0 +1,70 @@
+#pragma once
+// The playback record: at most one play runs at a time, on a worker thread of
+// its own over a private copy of the song. The user-interface thread starts
+// and stops plays; the worker runs the sequencer and reports the end through
+// a callback. musicPlayer is the one process-wide instance.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "playback/MidiPlayer.h"
+#include "song/MidiF0Data.h"
+
+namespace solvane {
+
+inline constexpr std::uint32_t kMusicPlayerInternalError = 0x09000001;
+
+// What a worker thread is handed: its song copy (owned from then on) and the
+// callback for the end of the play.
+struct PlayRequest {
+    std::unique_ptr<MidiF0Data> song;
+    PlayFinished onFinished;
+};
+
+class MusicPlayer {
+public:
+    // On the worker: builds and starts the sequencer into owned and publishes
+    // it as player. 1 when an output is open, else 0 (owned is then empty).
+    int Start(MidiF0Data* song, std::unique_ptr<MidiPlayer>& owned);
+    // On the worker: withdraws the sequencer from player, then releases it
+    // (output reset and closed).
+    void End(std::unique_ptr<MidiPlayer>& owned);
+    void ReportError(std::uint32_t code) const;
+
+    // Runs f on the published sequencer, if any, while no worker can release it.
+    template <typename F>
+    bool WithPlayer(F f) {
+        std::lock_guard lock(mutex_);
+        MidiPlayer* p = player.load();
+        if (p == nullptr) return false;
+        f(*p);
+        return true;
+    }
+
+    // At program end: stops a play that still runs, so its output is reset
+    // and closed, and waits (a few seconds at most) for its worker.
+    void Shutdown();
+
+    std::atomic<int> idle{1};
+    std::atomic<MidiPlayer*> player{nullptr};
+
+    // Bookkeeping that keeps a worker that outlived its wait apart from the next one.
+    std::atomic<std::uint64_t> generation{0};
+    std::atomic<int> liveWorkers{0};
+
+private:
+    std::mutex mutex_;
+};
+
+extern MusicPlayer musicPlayer;
+
+// Waits for the previous play, then starts a worker on song. The thread is
+// not kept: it ends by itself.
+void StartPlayThread(std::unique_ptr<MidiF0Data> song, PlayFinished onFinished);
+// The worker's routine; 0 after a play that played, 1 after one that could not start.
+int PlayThread(PlayRequest request, std::uint64_t generation);
+
+}  // namespace solvane
