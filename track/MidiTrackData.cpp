@@ -73,7 +73,8 @@ MidiTrackData::MidiTrackData(std::int32_t imageSize, std::int32_t offset, const 
                                  (std::uint32_t{imageByte(start + 5)} << 16) |
                                  (std::uint32_t{imageByte(start + 6)} << 8) | imageByte(start + 7);
     const std::int64_t chunkSize = std::int64_t{length} + 8;
-    if (start + chunkSize > imageSize) {
+    // A chunk must lie inside the image it comes from and fit the track's own image.
+    if (start + chunkSize > imageSize || chunkSize > kImageCapacity) {
         size = 0;
         ReportError(kTrackInternalError);
         return;
@@ -327,10 +328,11 @@ std::int64_t MidiTrackData::DecodeFixedMeta(MusicEvent& event, std::int64_t data
 
 std::int64_t MidiTrackData::DecodeTextMeta(MusicEvent& event, std::int64_t dataStart) const {
     std::int64_t position = dataStart + 1;
+    const bool sizeMissing = position >= size;  // the chunk ends right after the meta type
     const std::int64_t declared = ReadVarLen(position);
     position = std::min<std::int64_t>(position, size);
     std::int64_t payload = declared;
-    if (position + declared > size) {
+    if (sizeMissing || position + declared > size) {
         ReportError(kTrackInternalError);  // the text runs past the chunk: keep what is there
         payload = std::max<std::int64_t>(0, size - position);
     }

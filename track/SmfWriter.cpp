@@ -46,7 +46,9 @@ void PutExclusive(const MusicEvent& event, std::vector<std::uint8_t>& out) {
     std::int64_t declared = 0;
     std::int32_t used = 0;
     const bool sized = ReadVarLen(event, 1, declared, used);
-    if (sized && 1 + used + declared == event.length) {
+    // The reader takes an escape's size as one byte; one that matches it that way is whole as well.
+    const bool wholeEscape = event.type == kTypeEscape && event.length == event.DataByte(1) + 2;
+    if ((sized && 1 + used + declared == event.length) || wholeEscape) {
         for (std::int32_t i = 0; i < event.length; ++i) out.push_back(event.DataByte(i));
         return;
     }

@@ -16,12 +16,12 @@ class SmfBuilder {
 public:
     SmfBuilder& Header(int format, int tracks, int division);
     // An "MTrk" chunk whose length field is the number of bytes given.
-    SmfBuilder& Track(const Bytes& events);
-    SmfBuilder& Track(std::initializer_list<std::uint8_t> events) { return Track(Bytes(events)); }
+    SmfBuilder& Track(const solvane::test::Bytes& events);
+    SmfBuilder& Track(std::initializer_list<std::uint8_t> events) { return Track(solvane::test::Bytes(events)); }
     // A chunk with any id and length field, for damaged files.
-    SmfBuilder& Chunk(const char id[4], std::uint32_t length, const Bytes& body);
-    SmfBuilder& Raw(const Bytes& bytes);
-    const Bytes& Bytes() const { return bytes_; }
+    SmfBuilder& Chunk(const char id[4], std::uint32_t length, const solvane::test::Bytes& body);
+    SmfBuilder& Raw(const solvane::test::Bytes& bytes);
+    const solvane::test::Bytes& Bytes() const { return bytes_; }
 
 private:
     solvane::test::Bytes bytes_;
