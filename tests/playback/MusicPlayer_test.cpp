@@ -1,0 +1,239 @@
+// The play protocol between the user-interface thread (the test), the
+// worker thread and the timer callbacks (fired by the test).
+
+#include "playback/MusicPlayer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+#include "support/General.h"
+#include "tests/playback/PlayTestSong.h"
+#include "tests/support/ManualTimer.h"
+#include "tests/support/RecordingMidiOut.h"
+#include "tests/support/RecordingSink.h"
+
+namespace solvane {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using test::EndOfTrack;
+using test::Note;
+using test::SongOf;
+
+// Waits in real time for a condition another thread brings about.
+template <typename Predicate>
+bool Eventually(Predicate done) {
+    for (int i = 0; i < 5000; ++i) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+}
+
+std::atomic<int> g_finished{0};
+std::atomic<int> g_linesAtFinish{-1};
+test::RecordingMidiOut* g_out = nullptr;
+
+int CountFinished() {
+    g_linesAtFinish = static_cast<int>(g_out->lines().size());
+    ++g_finished;
+    return 0;
+}
+
+class MusicPlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MidiControler::reportNoDevice = true;
+        g_finished = 0;
+        g_linesAtFinish = -1;
+        g_out = &out;
+    }
+    void TearDown() override {
+        // Leave no worker behind for the next test.
+        musicPlayer.Shutdown();
+        EXPECT_TRUE(Eventually([] { return musicPlayer.liveWorkers.load() == 0; }));
+        g_out = nullptr;
+    }
+
+    static int Count(const std::vector<std::string>& lines, const std::string& line) {
+        return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+    }
+
+    // A loaded song: note form at division 480.
+    static std::unique_ptr<MidiF0Data> Loaded(std::vector<MusicEvent> events) {
+        return SongOf(kStateNoteForm, std::move(events), 480);
+    }
+
+    bool WorkerWaitsForTheTimer() {
+        return Eventually([this] { return musicPlayer.player.load() != nullptr && !timer.pending().empty(); });
+    }
+
+    test::ManualTimer timer;
+    test::RecordingMidiOut out;
+    test::RecordingSink sink;
+};
+
+TEST_F(MusicPlayerTest, APlayThatEndsByItselfTellsTheDialogThenResetsTheOutput) {
+    auto song = Loaded({Note(0, 60, 480), EndOfTrack(480)});
+    song->Play(CountFinished);
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    timer.FireAll();
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1; }));
+    EXPECT_EQ(g_finished, 1);
+    EXPECT_THAT(out.lines(), ElementsAre("F0 7E 7F 09 01 F7", "90 3C 64", "80 3C 00", "RESET", "CLOSE"));
+    EXPECT_EQ(g_linesAtFinish, 3);  // the callback ran before the output was reset
+    EXPECT_EQ(musicPlayer.player.load(), nullptr);
+    EXPECT_THAT(sink.codes(), IsEmpty());
+}
+
+TEST_F(MusicPlayerTest, ThePlayedCopyRunsAtDivision96AndTheLoadedSongStaysAsItWas) {
+    // At 480 ticks a quarter the timer period would be 0 ms and nothing could
+    // play; the copy is rescaled to 96, so a tick is 2 ms and a quarter 250 ms.
+    auto song = Loaded({test::Program(0, 4), Note(4000, 64, 480), EndOfTrack()});
+    song->Play(nullptr);
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    timer.FireAll();
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1; }));
+    EXPECT_THAT(out.lines(), ElementsAre("F0 7E 7F 09 01 F7", "C0 04 00", "90 40 64", "80 40 00", "RESET", "CLOSE"));
+    const std::vector<test::Sent> sent = out.sent();
+    EXPECT_EQ(sent[2].at.count(), 2);  // the first note comes one period after the timer starts
+    EXPECT_EQ(sent[3].at.count(), 252);
+    EXPECT_THAT(sink.codes(), IsEmpty());
+    EXPECT_EQ(song->division, 480);
+    EXPECT_EQ(song->state, kStateNoteForm);
+    EXPECT_EQ(song->track->events[1].delta, 4000);
+    EXPECT_EQ(song->track->events[1].duration, 480);
+}
+
+TEST_F(MusicPlayerTest, StopDuringATenSecondRestForcesTheEndAfter21Waits) {
+    // 3840 ticks at 96 and 240 a minute: ten seconds between the notes.
+    auto song = Loaded({Note(0, 60, 100), Note(19200, 62, 100), EndOfTrack()});
+    song->Play(CountFinished);
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    timer.FireNext();  // the first note; the next callback is ten seconds away
+    ASSERT_EQ(timer.pending().size(), 1u);
+    const std::uint32_t rest = timer.pending()[0].id;
+
+    EXPECT_EQ(MidiF0Data::Stop(), 1);
+    const auto ui = std::this_thread::get_id();
+    EXPECT_EQ(timer.SleepCount(ui, 100), 21);
+    EXPECT_EQ(timer.SleepCount(ui, 1000), 1);
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1; }));
+    EXPECT_TRUE(timer.pending().empty());
+    EXPECT_THAT(timer.killed(), ::testing::Contains(rest));
+    EXPECT_EQ(g_finished, 0);  // stopped, not finished
+    const auto lines = out.lines();
+    EXPECT_EQ(Count(lines, "RESET"), 1);
+    EXPECT_EQ(Count(lines, "CLOSE"), 1);
+    EXPECT_EQ(Count(lines, "90 3E 64"), 0);
+}
+
+TEST_F(MusicPlayerTest, StopWhileTheNextEventIsNearEndsAtThatCallback) {
+    auto song = Loaded({Note(0, 60, 100), Note(480, 62, 100), EndOfTrack()});
+    song->Play(CountFinished);
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    timer.FireNext();
+    timer.CloseGate(100);  // every poll waits until the test has fired the next callback
+    auto stop = std::async(std::launch::async, [] { return MidiF0Data::Stop(); });
+    ASSERT_TRUE(Eventually([] {
+        bool asked = false;
+        musicPlayer.WithPlayer([&](MidiPlayer& p) { asked = p.stopRequested == 1; });
+        return asked;
+    }));
+    const std::size_t armedBefore = timer.armed().size();
+    ASSERT_TRUE(timer.FireNext());  // the callback sees the request: sends nothing, arms nothing
+    EXPECT_EQ(timer.armed().size(), armedBefore);
+    timer.OpenGate(100);
+    EXPECT_EQ(stop.get(), 1);
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1; }));
+    EXPECT_EQ(g_finished, 0);
+    EXPECT_THAT(out.lines(), ElementsAre("F0 7E 7F 09 01 F7", "90 3C 64", "RESET", "CLOSE"));
+}
+
+TEST_F(MusicPlayerTest, StopDuringThePreRollWaitsForTheSequencer) {
+    // Four events before the first note: the pre-roll sleeps 120 ms.
+    auto song = Loaded({test::Program(0, 1), test::Control(0, 7, 100), test::Control(0, 10, 64),
+                        test::Tempo(0, 500000), Note(0, 60, 480), EndOfTrack()});
+    timer.CloseGate(120);
+    song->Play(CountFinished);
+    ASSERT_TRUE(Eventually([this] { return timer.waitingAtGate(120) == 1; }));
+    std::atomic<bool> started{false};
+    std::thread::id stopThread;
+    auto stop = std::async(std::launch::async, [&] {
+        stopThread = std::this_thread::get_id();
+        started = true;
+        return MidiF0Data::Stop();
+    });
+    // With no sequencer published yet, Stop keeps polling.
+    ASSERT_TRUE(Eventually([&] { return started && timer.SleepCount(stopThread, 100) >= 3; }));
+    EXPECT_EQ(musicPlayer.player.load(), nullptr);
+    EXPECT_EQ(musicPlayer.idle, 0);
+    timer.OpenGate(120);
+    EXPECT_EQ(stop.get(), 1);
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1; }));
+    EXPECT_EQ(g_finished, 0);
+    const auto lines = out.lines();
+    EXPECT_EQ(Count(lines, "90 3C 64"), 0);  // the first note never sounds
+    EXPECT_EQ(Count(lines, "RESET"), 1);
+    EXPECT_EQ(Count(lines, "CLOSE"), 1);
+}
+
+TEST_F(MusicPlayerTest, PlayAgainRightAfterAnEndWaitsForTheOldWorker) {
+    auto song = Loaded({Note(0, 60, 96), EndOfTrack()});
+    timer.CloseGate(100);  // the old worker stays in its poll until the test lets it go
+    song->Play(CountFinished);
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    ASSERT_TRUE(Eventually([this] { return timer.waitingAtGate(100) == 1; }));
+    timer.FireAll();
+    auto again = std::async(std::launch::async, [&song] { song->Play(CountFinished); });
+    ASSERT_TRUE(Eventually([this] { return timer.waitingAtGate(100) == 2; }));  // the new play waits too
+    EXPECT_EQ(out.opens(), 1);
+    timer.OpenGate(100);
+    again.get();
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    timer.FireAll();
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && musicPlayer.liveWorkers.load() == 0; }));
+    EXPECT_EQ(out.opens(), 2);
+    EXPECT_EQ(g_finished, 2);
+    EXPECT_EQ(Count(out.lines(), "RESET"), 2);
+    EXPECT_EQ(Count(out.lines(), "CLOSE"), 2);
+}
+
+TEST_F(MusicPlayerTest, WithoutAnOutputThePlayEndsAtOnceAndReportsOncePerRun) {
+    out.deviceCount = 0;
+    auto song = Loaded({Note(0, 60, 96), EndOfTrack()});
+    for (int play = 1; play <= 2; ++play) {
+        song->Play(CountFinished);
+        ASSERT_TRUE(Eventually([play] { return g_finished.load() == play && musicPlayer.idle.load() == 1; }));
+    }
+    EXPECT_THAT(sink.codes(), ElementsAre(kControlerOpenFailed));
+    EXPECT_TRUE(timer.armed().empty());
+    EXPECT_EQ(MidiF0Data::Stop(), 1);  // a Stop after a failed start does not wait for a sequencer
+}
+
+TEST_F(MusicPlayerTest, ASequencerGivenTheWrongFormIsReportedTwice) {
+    auto song = SongOf(kStateNoteForm, {Note(0, 60, 96), EndOfTrack()});
+    std::unique_ptr<MidiPlayer> owned;
+    EXPECT_EQ(musicPlayer.Start(song.get(), owned), 0);
+    EXPECT_EQ(owned, nullptr);
+    EXPECT_THAT(sink.codes(), ElementsAre(kMusicPlayerInternalError, kPlayerInternalError));
+}
+
+TEST_F(MusicPlayerTest, ShutdownEndsARunningPlayAndResetsItsOutput) {
+    auto song = Loaded({Note(0, 60, 96000), EndOfTrack()});
+    song->Play(CountFinished);
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    timer.FireNext();
+    musicPlayer.Shutdown();
+    EXPECT_EQ(musicPlayer.liveWorkers, 0);
+    EXPECT_EQ(Count(out.lines(), "RESET"), 1);
+    EXPECT_EQ(Count(out.lines(), "CLOSE"), 1);
+}
+
+}  // namespace
+}  // namespace solvane
