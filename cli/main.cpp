@@ -1,14 +1,20 @@
 // solvane-cli: the dialog's Load, Save and Play steps from the command line.
 // Every report is one line on stderr; nothing here asks questions.
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <thread>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/MessageSink.h"
+#include "platform/MidiOutFactory.h"
+#include "playback/MusicPlayer.h"
 #include "song/MidiF0Data.h"
 #include "song/MidiFileLoader.h"
 #include "support/General.h"
@@ -25,6 +31,8 @@ constexpr int kExitUsage = 64;
 
 constexpr const char* kUsage =
     "usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] IN OUT\n"
+    "       solvane-cli play [-H] [-V] [--port CLIENT:PORT | --trace FILE | --wav FILE] IN\n"
+    "       solvane-cli ports\n"
     "       solvane-cli info IN\n"
     "       solvane-cli --help\n"
     "\n"
@@ -33,11 +41,20 @@ constexpr const char* kUsage =
     "         -H, --horizontal  play back to front (time mirror)\n"
     "         -V, --vertical    invert each channel's pitches (drums untouched)\n"
     "         With both, the time mirror comes first.\n"
+    "play     loads IN and plays it, reversed as asked, until its end or Ctrl-C.\n"
+    "         Without an option it plays on the default output: a synthesizer\n"
+    "         port of the ALSA sequencer when one runs, else the built-in\n"
+    "         synthesizer with the system's General MIDI soundfont.\n"
+    "         --port CLIENT:PORT  an ALSA sequencer port (number or part of its name)\n"
+    "         --trace FILE        every message with its time in microseconds\n"
+    "         --wav FILE          the built-in synthesizer, recorded to a WAV file\n"
+    "ports    lists the MIDI outputs and the one the default output would use.\n"
     "info     loads IN and tells what was loaded: format, tracks, division,\n"
     "         events, notes per channel and length in ticks.\n"
     "\n"
     "Reports go to stderr, one line each. Exit status: 0 done, 1 OUT could not\n"
-    "be written, 2 no song was loaded (nothing written), 64 usage error.\n";
+    "be written or the output could not be opened, 2 no song was loaded\n"
+    "(nothing written or played), 64 usage error.\n";
 
 // Prints each report as one line and remembers which codes were shown.
 class CliSink : public solvane::MessageSink {
@@ -46,8 +63,10 @@ public:
         const std::string line = "solvane-cli: " + solvane::FormatReport(module, code, text) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
         if (module == "General" && code == solvane::kGeneralCannotOpen) ++cannotOpen;
+        if (module == "MidiControler" && code == solvane::kControlerOpenFailed) ++outputFailed;
     }
-    int cannotOpen = 0;
+    std::atomic<int> cannotOpen{0};
+    std::atomic<int> outputFailed{0};
 };
 
 int Usage(const char* problem) {
@@ -89,9 +108,82 @@ int Convert(const std::vector<std::string>& args, CliSink& sink) {
     if (horizontal) copy.ReverseHorizontal();
     if (vertical) copy.ReverseVertical();
     copy.WriteSmf();
-    const int before = sink.cannotOpen;
+    const int before = sink.cannotOpen.load();
     solvane::WriteWholeFile(files[1], copy.Bytes(), copy.size);
     return sink.cannotOpen == before ? kExitWritten : kExitFailed;
+}
+
+std::atomic<bool> g_interrupted{false};
+std::atomic<bool> g_finished{false};
+
+void OnInterrupt(int) { g_interrupted = true; }
+
+int OnPlayFinished() {
+    g_finished = true;
+    return 0;
+}
+
+int Play(const std::vector<std::string>& args, CliSink& sink) {
+    bool horizontal = false;
+    bool vertical = false;
+    solvane::MidiOutChoice choice;
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-H" || arg == "--horizontal") {
+            horizontal = true;
+        } else if (arg == "-V" || arg == "--vertical") {
+            vertical = true;
+        } else if (arg == "-HV" || arg == "-VH") {
+            horizontal = vertical = true;
+        } else if (arg == "--port" || arg == "--trace" || arg == "--wav") {
+            if (i + 1 >= args.size()) return Usage((arg + " needs a value").c_str());
+            if (choice.kind != solvane::MidiOutKind::kDefault) return Usage("choose one output only");
+            choice.kind = arg == "--port"    ? solvane::MidiOutKind::kPort
+                          : arg == "--trace" ? solvane::MidiOutKind::kTrace
+                                             : solvane::MidiOutKind::kWav;
+            choice.target = args[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage(("unknown option " + arg).c_str());
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 1) return Usage("play needs IN");
+    solvane::MadeMidiOut made = solvane::MakeMidiOutDevice(choice);
+    if (!made.device) {
+        std::fprintf(stderr, "solvane-cli: %s\n", made.error.c_str());
+        return kExitFailed;
+    }
+    MidiFileLoader loader(files[0]);
+    if (!BuildLoaded(loader)) return kExitNoSong;
+    solvane::InstallMidiOutDevice(made.device.get());
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    {
+        // The window's Play: a copy, event form, the reversals, note form, then Play.
+        MidiF0Data copy(*loader.song);
+        copy.ToEventForm();
+        if (horizontal) copy.ReverseHorizontal();
+        if (vertical) copy.ReverseVertical();
+        copy.ToNoteForm();
+        copy.Play(OnPlayFinished);
+    }
+    while (!g_finished && !g_interrupted) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (g_interrupted && !g_finished) MidiF0Data::Stop();
+    // The worker resets and closes the output after telling of the end.
+    for (int i = 0; i < 300 && solvane::musicPlayer.idle == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    solvane::musicPlayer.Shutdown();
+    solvane::InstallMidiOutDevice(nullptr);
+    return sink.outputFailed > 0 ? kExitFailed : kExitWritten;
+}
+
+int Ports() {
+    const std::string text = solvane::DescribeMidiOutputs(solvane::ListMidiOutputs());
+    std::fputs(text.c_str(), stdout);
+    return kExitWritten;
 }
 
 int Info(const std::vector<std::string>& args) {
@@ -140,6 +232,10 @@ int main(int argc, char** argv) {
         status = kExitWritten;
     } else if (command == "convert") {
         status = Convert(args, sink);
+    } else if (command == "play") {
+        status = Play(args, sink);
+    } else if (command == "ports") {
+        status = args.empty() ? Ports() : Usage("ports takes no arguments");
     } else if (command == "info") {
         status = Info(args);
     } else {
