@@ -1,0 +1,78 @@
+#pragma once
+// Event lists built in code and looked at by absolute time: records for the
+// song and transform tests, the notes of a track as a sorted list, and the
+// dialog's Save steps as one call.
+
+#include <compare>
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "song/MidiF0Data.h"
+#include "tests/support/SmfBuilder.h"
+#include "track/MidiTrackData.h"
+#include "track/MusicEvent.h"
+
+namespace solvane::test {
+
+// One event of a list with its absolute time and the fields the tests compare.
+struct TimedEvent {
+    std::int64_t time = 0;
+    std::int32_t type = 0;
+    std::int32_t channel = 0;
+    std::int32_t key = 0;
+    std::int32_t velocity = 0;
+    std::int32_t subtype = 0;
+    std::int32_t value = 0;
+    std::int32_t duration = 0;
+    bool operator==(const TimedEvent&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const TimedEvent& event);
+
+std::vector<TimedEvent> Timeline(const MidiTrackData& track);
+
+// Just the time, kind, channel and key of each event, for short expectations.
+struct Brief {
+    std::int64_t time = 0;
+    std::int32_t type = 0;
+    std::int32_t channel = 0;
+    std::int32_t key = 0;
+    bool operator==(const Brief&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Brief& brief);
+
+std::vector<Brief> Briefly(const MidiTrackData& track);
+
+// One sounding note, whichever form its track is in.
+struct Note {
+    std::int32_t channel = 0;
+    std::int32_t key = 0;
+    std::int64_t start = 0;
+    std::int64_t duration = 0;
+    auto operator<=>(const Note&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Note& note);
+
+// The notes of a track in note form, or of one in event form with each
+// note-on closed by the first later note-off of its channel and key. Sorted.
+std::vector<Note> Notes(const MidiTrackData& track);
+
+MusicEvent NoteOn(std::int32_t delta, std::int32_t channel, std::int32_t key, std::int32_t velocity = 100);
+MusicEvent NoteOff(std::int32_t delta, std::int32_t channel, std::int32_t key);
+// A note of note form.
+MusicEvent NoteEvent(std::int32_t delta, std::int32_t channel, std::int32_t key, std::int32_t duration,
+                     std::int32_t velocity = 100);
+MusicEvent Program(std::int32_t delta, std::int32_t channel, std::int32_t program);
+MusicEvent Controller(std::int32_t delta, std::int32_t channel, std::int32_t controller, std::int32_t value);
+MusicEvent Tempo(std::int32_t delta, std::int32_t microseconds);
+MusicEvent EndOfTrack(std::int32_t delta);
+
+// A song in the given state whose track holds events (state 1 or 2).
+std::unique_ptr<MidiF0Data> SongWith(std::int32_t state, std::vector<MusicEvent> events, std::int32_t division = 96);
+
+// The dialog's Save on a loaded song: copy, event form, the ticked
+// reversals, writing. Returns the bytes of the written image.
+Bytes SaveAsBytes(const MidiF0Data& loaded, bool horizontal, bool vertical);
+
+}  // namespace solvane::test
