@@ -1,0 +1,100 @@
+#pragma once
+// The program's one window: two check boxes choosing the reversals, and the
+// buttons Load, Play/Stop, Save, Exit (OK) and Help. It never changes the
+// loaded song (held by g_loader): Save and Play each work on a private copy.
+// Lives from start-up until Exit or Escape; ending it destroys the song.
+
+#include <QDialog>
+#include <QIcon>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+class QAbstractButton;
+class QCheckBox;
+class QContextMenuEvent;
+class QMenu;
+class QPushButton;
+
+namespace solvane {
+
+class HelpViewer;
+class MidiF0Data;
+class MidiFileLoader;
+
+// The loaded file and its song; none until a load succeeds.
+extern std::unique_ptr<MidiFileLoader> g_loader;
+// 1 while a play runs. Written by the window and by the play's worker thread.
+extern std::atomic<int> g_playing;
+// The Play/Stop button while the window exists; read on the UI thread only.
+extern QPushButton* g_playButton;
+// The copy Play prepares; it exists only while OnPlay runs.
+extern std::unique_ptr<MidiF0Data> g_playCopy;
+
+// The play's end: called on the worker thread when a play ends by itself or
+// cannot start. Hands the caption change to the UI thread without waiting
+// for it, so a worker never blocks on a busy window. Returns 0.
+int OnPlayFinished();
+
+// Control ids of the window's template.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdLoad = 1000;
+inline constexpr int kIdHorizontal = 1001;
+inline constexpr int kIdVertical = 1002;
+inline constexpr int kIdSave = 1003;
+inline constexpr int kIdPlay = 1004;
+inline constexpr int kIdHelp = 1005;
+
+// The about item of the window menu; the low four bits are the platform's.
+inline constexpr std::uint32_t kSysCommandAbout = 0x0010;
+inline constexpr std::uint32_t kSysCommandClose = 0xF060;
+
+inline constexpr const char* kAboutMenuText = "Vandrel のﾊﾞｰｼﾞｮﾝ情報(&A)...";
+inline constexpr const char* kPlayCaption = "再生";
+inline constexpr const char* kStopCaption = "停止";
+inline constexpr const char* kCannotExitWhilePlaying = "再生中は終了できません!";
+inline constexpr const char* kHelpFile = "Solvane.chm";
+inline constexpr const char* kHelpTopic = "top.htm";
+
+class MainDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // helpViewer may be null: Help then does nothing. It must outlive the window.
+    explicit MainDialog(HelpViewer* helpViewer, QWidget* parent = nullptr);
+    ~MainDialog() override;
+
+    // The control with a template id, or nullptr.
+    QAbstractButton* Control(int id) const;
+    // The window menu, reached here with the right mouse button or the menu key.
+    QMenu* SystemMenu() const { return systemMenu; }
+
+    bool OnInitDialog();
+    void OnSysCommand(std::uint32_t id);
+    void OnLoad();
+    void OnSave();
+    void OnPlay();
+    void OnHelp();
+    void OnExit();
+    void OnDestroy();
+
+    // OK and Enter end the window through OnExit, which refuses while playing.
+    void accept() override;
+    void done(int result) override;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void CreateControls();
+
+    QPushButton* playButton = nullptr;
+    QCheckBox* verticalCheck = nullptr;
+    QCheckBox* horizontalCheck = nullptr;
+    QIcon icon;
+    QMenu* systemMenu = nullptr;
+    HelpViewer* helpViewer = nullptr;
+    bool destroyed = false;
+};
+
+}  // namespace solvane

@@ -1,0 +1,56 @@
+// solvane: the dialog. Start-up runs the one modal window; the program ends
+// when it closes. It reads no command line and no settings.
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "app/AppResources.h"
+#include "app/MainDialog.h"
+#include "app/QtFileChooser.h"
+#include "app/QtHelpViewer.h"
+#include "app/QtMessageSink.h"
+#include "app/UiTimer.h"
+#include "platform/DefaultMidiOut.h"
+#include "platform/FileChooser.h"
+#include "platform/MessageSink.h"
+#include "platform/MidiOutDevice.h"
+#include "platform/OneShotTimer.h"
+#include "playback/MusicPlayer.h"
+
+int main(int argc, char** argv) {
+    // Qt is not given the arguments either: the program takes none.
+    int qtArgc = argc > 0 ? 1 : 0;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("Solvane"));
+    QApplication::setApplicationVersion(QString::fromLatin1(solvane::kVersionText));
+    QApplication::setDesktopFileName(QStringLiteral("solvane"));
+    QApplication::setWindowIcon(solvane::ApplicationIcon());
+
+    solvane::QtMessageSink sink;
+    solvane::QtFileChooser chooser;
+    solvane::QtHelpViewer help;
+    solvane::DefaultMidiOut output;
+    solvane::UiTimer timer;
+    solvane::InstallMessageSink(&sink);
+    solvane::InstallFileChooser(&chooser);
+    solvane::InstallMidiOutDevice(&output);
+    solvane::InstallTimer(&timer);
+    {
+        solvane::MainDialog dialog(&help);
+        dialog.exec();
+    }
+    // A play still running when the window closed is ended here, so that its
+    // output is reset (no note or pedal left hanging) before the program goes;
+    // a report it makes on the way is still shown.
+    solvane::musicPlayer.Shutdown([] { QCoreApplication::processEvents(); });
+    solvane::InstallFileChooser(nullptr);
+    solvane::InstallMessageSink(nullptr);
+    if (solvane::musicPlayer.liveWorkers.load() > 0) {
+        // A worker that will not end still uses the output and the timer:
+        // leave without tearing them down under it.
+        std::_Exit(0);
+    }
+    solvane::InstallTimer(nullptr);
+    solvane::InstallMidiOutDevice(nullptr);
+    return 0;
+}

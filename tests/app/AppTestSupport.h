@@ -1,0 +1,136 @@
+#pragma once
+// What the dialog's tests share: the suite registry of the runner, a file
+// chooser that answers from a queue, a help viewer that records its calls,
+// and a watcher that acts on a modal window once it is up.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <QWidget>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/FileChooser.h"
+#include "platform/HelpViewer.h"
+
+namespace solvane::test {
+
+struct AppSuite {
+    const char* name;
+    std::function<std::unique_ptr<QObject>()> make;
+};
+
+std::vector<AppSuite>& AppSuites();
+
+struct RegisterAppSuite {
+    RegisterAppSuite(const char* name, std::function<std::unique_ptr<QObject>()> make);
+};
+
+// Answers each question with the next queued path; std::nullopt (or an
+// empty queue) is a cancel. Installed for its lifetime.
+class FakeFileChooser : public FileChooser {
+public:
+    FakeFileChooser();
+    ~FakeFileChooser() override;
+
+    void QueueOpen(std::optional<std::string> path) { opens_.push_back(std::move(path)); }
+    void QueueSave(std::optional<std::string> path) { saves_.push_back(std::move(path)); }
+
+    bool AskOpen(std::string_view defaultExtension, std::string_view filter, std::string& path) override;
+    bool AskSave(std::string_view defaultExtension, std::string_view filter, std::string& path) override;
+
+    int openAsks = 0;
+    int saveAsks = 0;
+    std::string lastFilter;
+    std::string lastExtension;
+
+private:
+    std::deque<std::optional<std::string>> opens_;
+    std::deque<std::optional<std::string>> saves_;
+};
+
+class RecordingHelpViewer : public HelpViewer {
+public:
+    bool ShowTopic(std::string_view file, std::string_view topic) override {
+        calls.emplace_back(std::string(file), std::string(topic));
+        return true;
+    }
+    std::vector<std::pair<std::string, std::string>> calls;
+};
+
+// Polls the event loop for an active modal window of type T and hands it to
+// action once. Gives up after timeoutMs; seen() tells whether one came.
+template <class T>
+class WhenModal {
+public:
+    explicit WhenModal(std::function<void(T*)> action, int timeoutMs = 5000)
+        : action_(std::move(action)), timeoutMs_(timeoutMs) {
+        clock_.start();
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+        timer_.start(10);
+    }
+    bool seen() const { return seen_; }
+
+private:
+    void Poll() {
+        if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget()); window != nullptr) {
+            timer_.stop();
+            seen_ = true;
+            action_(window);
+        } else if (clock_.elapsed() > timeoutMs_) {
+            timer_.stop();
+        }
+    }
+
+    std::function<void(T*)> action_;
+    int timeoutMs_;
+    QElapsedTimer clock_;
+    QTimer timer_;
+    bool seen_ = false;
+};
+
+// The same for the open popup menu.
+template <class T>
+class WhenPopup {
+public:
+    explicit WhenPopup(std::function<void(T*)> action, int timeoutMs = 5000)
+        : action_(std::move(action)), timeoutMs_(timeoutMs) {
+        clock_.start();
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+        timer_.start(10);
+    }
+    bool seen() const { return seen_; }
+
+private:
+    void Poll() {
+        if (auto* popup = qobject_cast<T*>(QApplication::activePopupWidget()); popup != nullptr && popup->isVisible()) {
+            timer_.stop();
+            seen_ = true;
+            action_(popup);
+        } else if (clock_.elapsed() > timeoutMs_) {
+            timer_.stop();
+        }
+    }
+
+    std::function<void(T*)> action_;
+    int timeoutMs_;
+    QElapsedTimer clock_;
+    QTimer timer_;
+    bool seen_ = false;
+};
+
+// A small format-0 piece: a program change and overlapping notes at the
+// bottom of channel 0 (the inversion clamps both to key 0), a line on
+// channel 1 and a drum hit.
+std::vector<std::uint8_t> SamplePiece();
+
+}  // namespace solvane::test
+
+#define SOLVANE_APP_SUITE(Class) \
+    static const solvane::test::RegisterAppSuite kRegister##Class(#Class, [] { return std::make_unique<Class>(); })

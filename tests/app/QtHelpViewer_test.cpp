@@ -1,0 +1,172 @@
+// Help: the external viewer when the help file and the viewer are there,
+// the built-in page otherwise, and a page that explains every message.
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <string_view>
+#include <vector>
+
+#include "app/MainDialog.h"
+#include "app/QtHelpViewer.h"
+#include "support/Messages.h"
+#include "tests/app/AppTestSupport.h"
+
+namespace {
+
+struct Launch {
+    QString program;
+    QStringList arguments;
+};
+
+// A folder that is the current folder and the whole PATH while the object lives.
+class Scene {
+public:
+    Scene() : oldPath_(qgetenv("PATH")), oldDir_(QDir::currentPath()) {
+        qputenv("PATH", dir_.path().toLocal8Bit());
+        QDir::setCurrent(dir_.path());
+    }
+    ~Scene() {
+        QDir::setCurrent(oldDir_);
+        qputenv("PATH", oldPath_);
+    }
+    QString Put(const QString& name, bool executable) const {
+        const QString path = QDir(dir_.path()).filePath(name);
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly)) file.write("#!/bin/sh\n");
+        file.close();
+        if (executable) file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        return path;
+    }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray oldPath_;
+    QString oldDir_;
+};
+
+}  // namespace
+
+class QtHelpViewerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void helpFileAndViewerStartTheViewerOnTheTopic() {
+        Scene scene;
+        const QString chm = scene.Put(QStringLiteral("Solvane.chm"), false);
+        const QString viewer = scene.Put(QStringLiteral("kchmviewer"), true);
+        std::vector<Launch> launches;
+        solvane::QtHelpViewer help([&](const QString& program, const QStringList& arguments) {
+            launches.push_back({program, arguments});
+            return true;
+        });
+        QVERIFY(help.ShowTopic("Solvane.chm", "top.htm"));
+        QCOMPARE(launches.size(), std::size_t{1});
+        QCOMPARE(launches[0].program, viewer);
+        QCOMPARE(launches[0].arguments, (QStringList{QStringLiteral("-showPage"), QStringLiteral("top.htm"), chm}));
+        QVERIFY(help.Window() == nullptr);
+    }
+
+    void builtInPageIsShownWhenTheViewerCannotBe_data() {
+        QTest::addColumn<bool>("helpFile");
+        QTest::addColumn<bool>("viewer");
+        QTest::addColumn<bool>("viewerStarts");
+        QTest::newRow("no help file") << false << true << true;
+        QTest::newRow("no viewer") << true << false << true;
+        QTest::newRow("viewer fails to start") << true << true << false;
+    }
+
+    void builtInPageIsShownWhenTheViewerCannotBe() {
+        QFETCH(bool, helpFile);
+        QFETCH(bool, viewer);
+        QFETCH(bool, viewerStarts);
+        Scene scene;
+        if (helpFile) scene.Put(QStringLiteral("Solvane.chm"), false);
+        if (viewer) scene.Put(QStringLiteral("kchmviewer"), true);
+        int launches = 0;
+        solvane::QtHelpViewer help([&](const QString&, const QStringList&) {
+            ++launches;
+            return viewerStarts;
+        });
+        QVERIFY(help.ShowTopic("Solvane.chm", "top.htm"));
+        QCOMPARE(launches, helpFile && viewer ? 1 : 0);
+        QTextBrowser* window = help.Window();
+        QVERIFY(window != nullptr);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->source(), QUrl(QStringLiteral("qrc:/solvane/help/top.htm")));
+        QVERIFY(window->toPlainText().contains(QStringLiteral("Horizontal Reverse")));
+        // A second request reuses the window.
+        QVERIFY(help.ShowTopic("Solvane.chm", "top.htm"));
+        QCOMPARE(help.Window(), window);
+    }
+
+    void unknownTopicShowsNothing() {
+        Scene scene;
+        solvane::QtHelpViewer help([](const QString&, const QStringList&) { return false; });
+        QVERIFY(!help.ShowTopic("Solvane.chm", "nowhere.htm"));
+        QVERIFY(help.Window() == nullptr);
+    }
+
+    void helpWindowBelongsToTheModalDialogSoItTakesInput() {
+        Scene scene;
+        solvane::QtHelpViewer help([](const QString&, const QStringList&) { return false; });
+        QDialog owner;
+        QWidget* parent = nullptr;
+        solvane::test::WhenModal<QDialog> asker([&](QDialog* dialog) {
+            help.ShowTopic("Solvane.chm", "top.htm");
+            parent = help.Window() != nullptr ? help.Window()->parentWidget() : nullptr;
+            dialog->accept();
+        });
+        owner.exec();
+        QVERIFY(asker.seen());
+        QCOMPARE(parent, static_cast<QWidget*>(&owner));
+        QVERIFY(help.Window()->isWindow());
+    }
+
+    void builtInPageExplainsEveryMessageAUserCanMeet() {
+        Scene scene;
+        solvane::QtHelpViewer help([](const QString&, const QStringList&) { return false; });
+        QVERIFY(help.ShowTopic("Solvane.chm", "top.htm"));
+        const QString page = help.Window()->toPlainText();
+
+        using solvane::Module;
+        // The messages that some operation really raises.
+        const struct {
+            Module module;
+            std::uint32_t code;
+        } raised[] = {
+            {Module::kGeneral, 1},               {Module::kGeneral, 2},
+            {Module::kGeneral, 3},               {Module::kGeneral, 4},
+            {Module::kGeneral, 0},               {Module::kMidiF1Data, 0x02000001},
+            {Module::kMidiF1Data, 0x02000002},   {Module::kMidiF1Data, 0x02000003},
+            {Module::kMidiF1Data, 0x02000004},   {Module::kMidiF0Data, 0x04000001},
+            {Module::kMidiF0Data, 0x04000003},   {Module::kMidiF0Data, 0x04000004},
+            {Module::kMidiF0Data, 0x04000005},   {Module::kMidiF0Data, 0},
+            {Module::kMusicEvent, 0x06000001},   {Module::kMidiControler, 0x07000001},
+            {Module::kMidiControler, 0x07000002}, {Module::kMidiControler, 0x07000003},
+            {Module::kMidiControler, 0x07000004}, {Module::kMidiPlayer, 0x08000001},
+            {Module::kMidiPlayer, 0x08000002},   {Module::kMidiPlayer, 0x08000003},
+            {Module::kMidiPlayer, 0x08000004},   {Module::kMusicPlayer, 0x09000001},
+            {Module::kMidiTrackData, 0x0D000001}, {Module::kMidiTrackData, 0x0D000002},
+            {Module::kMidiTrackData, 0x0D000003}, {Module::kMidiTrackData, 0x0D000005},
+            {Module::kMidiTrackData, 0x0D000006}, {Module::kMidiTrackData, 0x0D000007},
+            {Module::kMidiFileLoader, 0x17000001}, {Module::kMidiFileLoader, 0x17000002},
+        };
+        std::vector<std::string_view> texts = {solvane::TrackWarningMessage(0x0D00000B),
+                                               solvane::kCannotExitWhilePlaying};
+        for (const auto& r : raised) texts.push_back(solvane::ErrorMessage(r.module, r.code));
+        for (std::string_view text : texts) {
+            const QString message = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+            for (const QString& line : message.split(QLatin1Char('\r'))) {
+                QVERIFY2(page.contains(line), qPrintable(line));
+            }
+        }
+    }
+};
+
+SOLVANE_APP_SUITE(QtHelpViewerTest);
+
+#include "QtHelpViewer_test.moc"
