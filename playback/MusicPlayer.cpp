@@ -51,10 +51,11 @@ void MusicPlayer::End(std::unique_ptr<MidiPlayer>& owned) {
     owned.reset();
 }
 
-void MusicPlayer::Shutdown() {
+void MusicPlayer::Shutdown(const std::function<void()>& whileWaiting) {
     const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
     while (liveWorkers.load() > 0 && std::chrono::steady_clock::now() < deadline) {
         WithPlayer(ForceEnd);  // also a play that was still starting when asked
+        if (whileWaiting) whileWaiting();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -45,8 +46,9 @@ public:
     }
 
     // At program end: stops a play that still runs, so its output is reset
-    // and closed, and waits (a few seconds at most) for its worker.
-    void Shutdown();
+    // and closed, and waits (a few seconds at most) for its worker, calling
+    // whileWaiting between looks (the window delivers pending reports there).
+    void Shutdown(const std::function<void()>& whileWaiting = {});
 
     std::atomic<int> idle{1};
     std::atomic<MidiPlayer*> player{nullptr};
