@@ -1,0 +1,318 @@
+// solvane-cli run as a program: what it writes, prints and exits with.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "song/MidiFileLoader.h"
+#include "tests/support/RecordingSink.h"
+#include "tests/support/SmfBuilder.h"
+#include "tests/support/SongProbe.h"
+
+namespace solvane {
+namespace {
+
+using test::Bytes;
+using test::SmfBuilder;
+using test::TempFile;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quoted(const std::string& arg) {
+    std::string quoted = "'";
+    for (const char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+CliRun RunCli(const std::vector<std::string>& args) {
+    const TempFile out("stdout.txt");
+    const TempFile err("stderr.txt");
+    std::string command = Quoted(SOLVANE_CLI);
+    for (const std::string& arg : args) command += " " + Quoted(arg);
+    command += " >" + Quoted(out.path()) + " 2>" + Quoted(err.path());
+    const int raw = std::system(command.c_str());
+    CliRun run;
+    run.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = Text(out.Read());
+    run.err = Text(err.Read());
+    return run;
+}
+
+// Two tracks: a note of key 60 on channel 1 and one of key 67 on channel 3.
+Bytes TwoTracks() {
+    return SmfBuilder()
+        .Header(1, 2, 96)
+        .Track({0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0x40, 0x00, 0xFF, 0x2F, 0x00})
+        .Track({0x30, 0x92, 67, 90, 0x60, 0x82, 67, 0x40, 0x00, 0xFF, 0x2F, 0x00})
+        .Bytes();
+}
+
+// Two overlapping notes whose keys both clamp to 0 when inverted, so that
+// the time mirror pairs them differently before and after the inversion,
+// and a third note on another channel.
+Bytes OrderSensitive() {
+    return SmfBuilder()
+        .Header(0, 1, 96)
+        .Track({0x00, 0xC0, 0x05, 0x00, 0x90, 2, 100, 0x0A, 0x90, 5, 80, 0x0A, 0x80, 5, 0x40, 0x0A, 0x80, 2, 0x40,
+                0x00, 0x91, 64, 70, 0x28, 0x81, 64, 0x40, 0x00, 0xFF, 0x2F, 0x00})
+        .Bytes();
+}
+
+// The dialog's Save of the file, done in this process.
+Bytes Saved(const std::string& path, bool horizontal, bool vertical) {
+    test::RecordingSink quiet;
+    MidiFileLoader loader(path);
+    loader.BuildSong();
+    if (loader.song == nullptr) return {};
+    return test::SaveAsBytes(*loader.song, horizontal, vertical);
+}
+
+TEST(CliConvert, WritesWhatSaveWritesAndSaysNothing) {
+    const TempFile in(TwoTracks(), "in.mid");
+    const TempFile out("out.mid");
+    const CliRun run = RunCli({"convert", in.path(), out.path()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.err, IsEmpty());
+    EXPECT_THAT(run.out, IsEmpty());
+    const Bytes written = out.Read();
+    EXPECT_EQ(written, Saved(in.path(), false, false));
+    ASSERT_GE(written.size(), 14u);
+    EXPECT_EQ(Text(Bytes(written.begin(), written.begin() + 14)), Text({'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96}));
+}
+
+TEST(CliConvert, ReversalFlagsApplyTheTimeMirrorFirst) {
+    const TempFile in(OrderSensitive(), "in.mid");
+    const Bytes none = Saved(in.path(), false, false);
+    const Bytes both = Saved(in.path(), true, true);
+    // The same steps the other way round, to show the order can be seen.
+    Bytes verticalFirst;
+    {
+        test::RecordingSink quiet;
+        MidiFileLoader loader(in.path());
+        loader.BuildSong();
+        MidiF0Data copy(*loader.song);
+        copy.ToEventForm();
+        copy.ReverseVertical();
+        copy.ReverseHorizontal();
+        copy.WriteSmf();
+        verticalFirst.assign(copy.Bytes(), copy.Bytes() + copy.size);
+    }
+    ASSERT_NE(both, verticalFirst);
+
+    struct Case {
+        std::vector<std::string> flags;
+        bool horizontal;
+        bool vertical;
+    };
+    const std::vector<Case> cases = {
+        {{}, false, false},
+        {{"-H"}, true, false},
+        {{"--horizontal"}, true, false},
+        {{"-V"}, false, true},
+        {{"--vertical"}, false, true},
+        {{"-H", "-V"}, true, true},
+        {{"-V", "-H"}, true, true},
+        {{"-HV"}, true, true},
+        {{"-VH"}, true, true},
+    };
+    for (const Case& c : cases) {
+        std::string label = "convert";
+        for (const std::string& f : c.flags) label += " " + f;
+        SCOPED_TRACE(label);
+        const TempFile out("out.mid");
+        std::vector<std::string> args = {"convert"};
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        args.push_back(in.path());
+        args.push_back(out.path());
+        const CliRun run = RunCli(args);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_THAT(run.err, IsEmpty());
+        const Bytes written = out.Read();
+        EXPECT_EQ(written, Saved(in.path(), c.horizontal, c.vertical));
+        if (c.horizontal || c.vertical) {
+            EXPECT_NE(written, none);
+        }
+    }
+}
+
+TEST(CliConvert, FlagsMayFollowTheFileNames) {
+    const TempFile in(OrderSensitive(), "in.mid");
+    const TempFile out("out.mid");
+    const CliRun run = RunCli({"convert", in.path(), out.path(), "-V"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(out.Read(), Saved(in.path(), false, true));
+}
+
+struct ReportCase {
+    const char* name;
+    Bytes file;
+    int status;
+    std::string err;
+};
+
+TEST(CliReports, EachReportIsOneLineWithModuleCodeAndText) {
+    SmfBuilder tooMany;
+    tooMany.Header(1, 40, 96);
+    for (int k = 0; k < 40; ++k) tooMany.Track({0x00, 0xFF, 0x2F, 0x00});
+    const std::vector<ReportCase> cases = {
+        {"format 2", SmfBuilder().Header(2, 1, 96).Track({0x00, 0xFF, 0x2F, 0x00}).Bytes(), 2,
+         "solvane-cli: MidiFileLoader 0x17000002: Midiファイルではありません。\n"},
+        {"format 1 declaring no tracks", SmfBuilder().Header(1, 0, 96).Bytes(), 2, ""},
+        {"tempo of 0",
+         SmfBuilder().Header(0, 1, 96).Track({0x00, 0xFF, 0x51, 0x03, 0, 0, 0, 0x00, 0xFF, 0x2F, 0x00}).Bytes(), 0,
+         "solvane-cli: MidiTrackData 0x0D000005: テンポに誤りがあります。\n"},
+        {"40 tracks", tooMany.Bytes(), 0,
+         "solvane-cli: MidiF1Data 0x02000001: "
+         "このファイルに設定されているトラック数はこのソフトで扱える最大トラック数(16)を超えています。\r"
+         "(実際に使用しているトラック数とファイルに設定されているトラック数は異なる場合があります。)\r"
+         "処理を継続しますが、重大なエラーを引き起こす可能性があります。\n"},
+        {"header without MThd and a track with an undefined byte",
+         test::Concat({{'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96},
+                       SmfBuilder().Track({0x00, 0xF4, 0x00, 0xFF, 0x2F, 0x00}).Bytes()}),
+         0,
+         "solvane-cli: MidiF0Data 0x04000004: MIDIファイルではないか、ファイルにマックバイナリがついています。\n"
+         "solvane-cli: MidiTrackData 0x0D000002: 未定義のMIDIイベントです。\n"},
+    };
+    for (const ReportCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempFile in(c.file, "in.mid");
+        const TempFile out("out.mid");
+        const CliRun run = RunCli({"convert", in.path(), out.path()});
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_THAT(run.out, IsEmpty());
+        EXPECT_EQ(std::filesystem::exists(out.path()), c.status == 0);
+    }
+}
+
+TEST(CliReports, MissingInputWritesNothingAndExitsWith2) {
+    const TempFile absent("absent.mid");
+    const TempFile out("out.mid");
+    const CliRun run = RunCli({"convert", absent.path(), out.path()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "solvane-cli: General 0x00000003: "
+              "ファイルが開けませんでした。ファイルリストを絶対パスで記述してみてください。\n");
+    EXPECT_FALSE(std::filesystem::exists(out.path()));
+}
+
+TEST(CliReports, UnwritableOutputExitsWith1) {
+    const TempFile in(TwoTracks(), "in.mid");
+    const TempFile dir("unused");
+    const std::string out = (std::filesystem::path(dir.path()).parent_path() / "no-such-folder" / "out.mid").string();
+    const CliRun run = RunCli({"convert", in.path(), out});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "solvane-cli: General 0x00000003: "
+              "ファイルが開けませんでした。ファイルリストを絶対パスで記述してみてください。\n");
+}
+
+TEST(CliReports, SongWithoutEndOfTrackIsWrittenAsTheHeaderAlone) {
+    const TempFile in(SmfBuilder().Header(0, 1, 480).Track({0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0x40}).Bytes(),
+                      "in.mid");
+    const TempFile out("out.mid");
+    const CliRun run = RunCli({"convert", in.path(), out.path()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "solvane-cli: MidiTrackData 0x0D000001: MidiTrackDataで内部エラーが発生しました。\n");
+    EXPECT_EQ(out.Read(), (Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0}));
+}
+
+TEST(CliUsage, WrongCommandLinesExitWith64AndShowUsage) {
+    const TempFile in(TwoTracks(), "in.mid");
+    const TempFile out("out.mid");
+    const std::vector<std::vector<std::string>> lines = {
+        {},
+        {"reverse", in.path()},
+        {"convert"},
+        {"convert", in.path()},
+        {"convert", in.path(), out.path(), "extra.mid"},
+        {"convert", "-X", in.path(), out.path()},
+        {"convert", "--reverse", in.path(), out.path()},
+        {"info"},
+        {"info", in.path(), out.path()},
+    };
+    for (const auto& args : lines) {
+        std::string label = "solvane-cli";
+        for (const std::string& a : args) label += " " + a;
+        SCOPED_TRACE(label);
+        const CliRun run = RunCli(args);
+        EXPECT_EQ(run.status, 64);
+        EXPECT_THAT(run.err, StartsWith("solvane-cli: "));
+        EXPECT_THAT(run.err, HasSubstr("usage: solvane-cli convert"));
+        EXPECT_THAT(run.out, IsEmpty());
+        EXPECT_FALSE(std::filesystem::exists(out.path()));
+    }
+}
+
+TEST(CliUsage, HelpGoesToStdoutAndExitsWith0) {
+    for (const char* flag : {"--help", "-h", "help"}) {
+        SCOPED_TRACE(flag);
+        const CliRun run = RunCli({flag});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_THAT(run.out, StartsWith("usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] IN OUT\n"));
+        EXPECT_THAT(run.out, HasSubstr("solvane-cli info IN"));
+        EXPECT_THAT(run.out, HasSubstr("64 usage error"));
+        EXPECT_THAT(run.err, IsEmpty());
+    }
+}
+
+TEST(CliInfo, TellsWhatWasLoaded) {
+    const TempFile in(TwoTracks(), "in.mid");
+    const CliRun run = RunCli({"info", in.path()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.err, IsEmpty());
+    EXPECT_EQ(run.out,
+              "format: 1\n"
+              "tracks: 2\n"
+              "division: 96\n"
+              "events: 3\n"
+              "notes: 2\n"
+              "  channel 1: 1\n"
+              "  channel 3: 1\n"
+              "length: 144 ticks\n");
+}
+
+TEST(CliInfo, FormatZeroCountsOneTrackAndTheNoteThatOutlastsTheEnd) {
+    // Note-on at 0, End of Track at 16, the note-off only at 100.
+    const Bytes file = SmfBuilder()
+                           .Header(0, 1, 480)
+                           .Track({0x00, 0x99, 36, 100, 0x10, 0xFF, 0x2F, 0x00, 0x54, 0x89, 36, 0x40})
+                           .Bytes();
+    const TempFile in(test::Concat({Bytes(128, 0), file}), "in.mid");
+    const CliRun run = RunCli({"info", in.path()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.err, IsEmpty());
+    EXPECT_EQ(run.out,
+              "format: 0\n"
+              "tracks: 1\n"
+              "division: 480\n"
+              "events: 2\n"
+              "notes: 1\n"
+              "  channel 10: 1\n"
+              "length: 100 ticks\n");
+}
+
+TEST(CliInfo, NothingLoadedExitsWith2) {
+    const TempFile in(SmfBuilder().Header(2, 1, 96).Track({0x00, 0xFF, 0x2F, 0x00}).Bytes(), "in.mid");
+    const CliRun run = RunCli({"info", in.path()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "solvane-cli: MidiFileLoader 0x17000002: Midiファイルではありません。\n");
+    EXPECT_THAT(run.out, IsEmpty());
+}
+
+}  // namespace
+}  // namespace solvane

@@ -1,0 +1,257 @@
+#include "song/MidiFileLoader.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/FileChooser.h"
+#include "tests/support/RecordingSink.h"
+#include "tests/support/SmfBuilder.h"
+#include "tests/support/SongProbe.h"
+
+namespace solvane {
+namespace {
+
+using test::Bytes;
+using test::Note;
+using test::RecordingSink;
+using test::SmfBuilder;
+using test::TempFile;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// Answers the open dialog with a fixed path, or cancels; installed for its lifetime.
+class FakeChooser : public FileChooser {
+public:
+    explicit FakeChooser(std::string answer, bool chosen = true) : answer_(std::move(answer)), chosen_(chosen) {
+        InstallFileChooser(this);
+    }
+    ~FakeChooser() override { InstallFileChooser(nullptr); }
+
+    bool AskOpen(std::string_view defaultExtension, std::string_view filter, std::string& path) override {
+        ++asked;
+        extension = defaultExtension;
+        this->filter = filter;
+        if (chosen_) path = answer_;
+        return chosen_;
+    }
+    bool AskSave(std::string_view, std::string_view, std::string&) override {
+        ADD_FAILURE() << "loading never asks for a file to save";
+        return false;
+    }
+
+    int asked = 0;
+    std::string extension;
+    std::string filter;
+
+private:
+    std::string answer_;
+    bool chosen_;
+};
+
+// Channel 0: a note of key 60 at 0; channel 2: key 67 at 48; both 96 long.
+const Bytes kEvents = {0x00, 0x90, 60, 100, 0x30, 0x92, 67, 90,  0x30, 0x80, 60, 0x40,
+                       0x30, 0x82, 67, 0x40, 0x00, 0xFF, 0x2F, 0x00};
+
+Bytes Format0() { return SmfBuilder().Header(0, 1, 96).Track(kEvents).Bytes(); }
+Bytes Format1() {
+    return SmfBuilder().Header(1, 2, 96).Track({0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0x40, 0x00, 0xFF, 0x2F, 0x00})
+        .Track({0x30, 0x92, 67, 90, 0x60, 0x82, 67, 0x40, 0x00, 0xFF, 0x2F, 0x00}).Bytes();
+}
+const std::vector<Note> kNotes = {{0, 60, 0, 96}, {2, 67, 48, 96}};
+
+TEST(LoaderDialog, CancelledDialogLoadsNothingAndSaysNothing) {
+    FakeChooser chooser("", false);
+    RecordingSink sink;
+    const MidiFileLoader loader;
+    EXPECT_EQ(chooser.asked, 1);
+    EXPECT_EQ(chooser.extension, "mid");
+    EXPECT_EQ(chooser.filter, "SMF files|*.mid|");
+    EXPECT_THAT(sink.codes(), IsEmpty());
+    EXPECT_EQ(loader.size, 0);
+    EXPECT_TRUE(loader.raw.empty());
+    EXPECT_EQ(loader.reader, nullptr);
+    EXPECT_EQ(loader.song, nullptr);
+}
+
+TEST(LoaderDialog, ChosenFileIsLoadedAndBuiltIntoASongInNoteForm) {
+    const TempFile file(Format0());
+    FakeChooser chooser(file.path());
+    RecordingSink sink;
+    MidiFileLoader loader;
+    EXPECT_EQ(loader.size, static_cast<std::int32_t>(Format0().size()));
+    ASSERT_NE(loader.reader, nullptr);
+    EXPECT_EQ(loader.reader->state, kStateNoteForm);
+    EXPECT_EQ(loader.reader->trackCount, 16);
+    loader.BuildSong();
+    EXPECT_THAT(sink.codes(), IsEmpty());
+    EXPECT_EQ(loader.reader, nullptr);
+    ASSERT_NE(loader.song, nullptr);
+    EXPECT_EQ(loader.song->state, kStateNoteForm);
+    EXPECT_EQ(loader.song->division, 96);
+    EXPECT_EQ(test::Notes(*loader.song->track), kNotes);
+    EXPECT_TRUE(loader.song->track->events.back().IsEndOfTrack());
+}
+
+TEST(LoaderDialog, MissingFileShowsCannotOpen) {
+    const TempFile absent;
+    FakeChooser chooser(absent.path());
+    RecordingSink sink;
+    const MidiFileLoader loader;
+    EXPECT_THAT(sink.codes(), ElementsAre(kGeneralCannotOpen));
+    EXPECT_EQ(sink.reports()[0].module, "General");
+    EXPECT_EQ(sink.reports()[0].text, "ファイルが開けませんでした。ファイルリストを絶対パスで記述してみてください。");
+    EXPECT_EQ(loader.size, 0);
+    EXPECT_EQ(loader.reader, nullptr);
+}
+
+struct RefusedCase {
+    const char* name;
+    Bytes file;
+    std::vector<std::uint32_t> codes;
+};
+
+TEST(LoaderRefusal, FilesThatLoadNothingAreReportedAsTabled) {
+    const Bytes format1NoTracks = SmfBuilder().Header(1, 0, 96).Track(kEvents).Bytes();
+    Bytes format1NoHeader = Format1();
+    format1NoHeader[0] = 'X';
+    const std::vector<RefusedCase> cases = {
+        {"format 2", SmfBuilder().Header(2, 1, 96).Track(kEvents).Bytes(), {kLoaderNotMidi}},
+        {"format 0x0100", SmfBuilder().Header(0x100, 1, 96).Track(kEvents).Bytes(), {kLoaderNotMidi}},
+        // The reader has nothing to say about a header that declares no tracks.
+        {"format 1, 0 tracks", format1NoTracks, {}},
+        {"format 1 without MThd", format1NoHeader, {kF1NoHeader}},
+        // Zero bytes read as format 0; the song finds no track chunk in them.
+        {"empty file", Bytes{}, {kTrackNoChunk, kTrackInternalError}},
+    };
+    for (const RefusedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempFile file(c.file);
+        FakeChooser chooser(file.path());
+        RecordingSink sink;
+        const MidiFileLoader loader;
+        EXPECT_EQ(sink.codes(), c.codes);
+        EXPECT_EQ(loader.size, 0);
+        EXPECT_EQ(loader.song, nullptr);
+        if (c.name != std::string("empty file")) {
+            EXPECT_EQ(loader.reader, nullptr);
+        }
+    }
+}
+
+TEST(LoaderRefusal, FormatNeitherZeroNorOneShowsItsText) {
+    const TempFile file(SmfBuilder().Header(2, 1, 96).Track(kEvents).Bytes());
+    RecordingSink sink;
+    const MidiFileLoader loader(file.path());
+    ASSERT_EQ(sink.reports().size(), 1u);
+    EXPECT_EQ(sink.reports()[0].module, "MidiFileLoader");
+    EXPECT_EQ(sink.reports()[0].text, "Midiファイルではありません。");
+}
+
+TEST(LoaderFormats, PrefixedFileLoadsLikeTheBareFile) {
+    for (const Bytes& bare : {Format0(), Format1()}) {
+        SCOPED_TRACE(bare[9] == 0 ? "format 0" : "format 1");
+        const TempFile bareFile(bare);
+        const TempFile prefixedFile(test::Concat({Bytes(128, 0xA5), bare}));
+        RecordingSink sink;
+        MidiFileLoader a(bareFile.path());
+        MidiFileLoader b(prefixedFile.path());
+        ASSERT_NE(a.size, 0);
+        ASSERT_NE(b.size, 0);
+        a.BuildSong();
+        b.BuildSong();
+        EXPECT_THAT(sink.codes(), IsEmpty());
+        ASSERT_NE(b.song, nullptr);
+        EXPECT_EQ(b.song->division, a.song->division);
+        EXPECT_EQ(test::Timeline(*b.song->track), test::Timeline(*a.song->track));
+        EXPECT_EQ(test::Notes(*b.song->track), kNotes);
+    }
+}
+
+TEST(LoaderFormats, FormatOneAndFormatZeroOfOnePieceGiveTheSameSong) {
+    const TempFile zero(Format0());
+    const TempFile one(Format1());
+    RecordingSink sink;
+    MidiFileLoader a(zero.path());
+    MidiFileLoader b(one.path());
+    a.BuildSong();
+    b.BuildSong();
+    EXPECT_THAT(sink.codes(), IsEmpty());
+    ASSERT_NE(a.song, nullptr);
+    ASSERT_NE(b.song, nullptr);
+    EXPECT_EQ(b.reader, nullptr);
+    EXPECT_EQ(test::Timeline(*a.song->track), test::Timeline(*b.song->track));
+}
+
+TEST(LoaderFormats, FormatZeroWithoutHeaderIdStillLoadsWhatItCan) {
+    Bytes file = Format0();
+    file[0] = 'R';
+    const TempFile temp(file);
+    RecordingSink sink;
+    MidiFileLoader loader(temp.path());
+    EXPECT_THAT(sink.codes(), ElementsAre(kSongNoHeader));
+    ASSERT_NE(loader.size, 0);
+    loader.BuildSong();
+    ASSERT_NE(loader.song, nullptr);
+    EXPECT_EQ(test::Notes(*loader.song->track), kNotes);
+}
+
+TEST(LoaderFormats, OversizedFileIsReportedTwiceAndItsStartIsLoaded) {
+    Bytes file = Format0();
+    file.resize(kImageCapacity + 1000, 0x42);
+    const TempFile temp(file);
+    RecordingSink sink;
+    MidiFileLoader loader(temp.path());
+    EXPECT_THAT(sink.codes(), ElementsAre(kGeneralDataTooLarge, kGeneralDataTooLarge));
+    EXPECT_EQ(loader.size, kImageCapacity);
+    loader.BuildSong();
+    ASSERT_NE(loader.song, nullptr);
+    EXPECT_EQ(test::Notes(*loader.song->track), kNotes);
+}
+
+TEST(LoaderLifecycle, LoadingAgainDiscardsTheFirstSongEvenWhenTheSecondLoadFails) {
+    const TempFile good(Format0());
+    const TempFile bad(SmfBuilder().Header(2, 1, 96).Track(kEvents).Bytes());
+    RecordingSink sink;
+    MidiFileLoader loader(good.path());
+    loader.BuildSong();
+    ASSERT_NE(loader.song, nullptr);
+    loader.Load(bad.path());
+    EXPECT_THAT(sink.codes(), ElementsAre(kLoaderNotMidi));
+    EXPECT_EQ(loader.size, 0);
+    EXPECT_EQ(loader.song, nullptr);
+    EXPECT_EQ(loader.reader, nullptr);
+}
+
+TEST(LoaderLifecycle, SecondFileReplacesTheFirst) {
+    const TempFile first(Format0());
+    const TempFile second(SmfBuilder().Header(1, 1, 480)
+                              .Track({0x00, 0x95, 40, 100, 0x10, 0x85, 40, 0x40, 0x00, 0xFF, 0x2F, 0x00})
+                              .Bytes());
+    MidiFileLoader loader(first.path());
+    loader.BuildSong();
+    loader.Load(second.path());
+    EXPECT_EQ(loader.song, nullptr);
+    loader.BuildSong();
+    ASSERT_NE(loader.song, nullptr);
+    EXPECT_EQ(loader.song->division, 480);
+    EXPECT_THAT(test::Notes(*loader.song->track), ElementsAre(Note{5, 40, 0, 16}));
+}
+
+TEST(LoaderLifecycle, BuildingWithoutAReaderIsAnInternalError) {
+    const TempFile file(Format0());
+    MidiFileLoader loader(file.path());
+    loader.BuildSong();
+    ASSERT_NE(loader.song, nullptr);
+    const MidiF0Data* built = loader.song.get();
+    RecordingSink sink;
+    loader.BuildSong();
+    EXPECT_THAT(sink.codes(), ElementsAre(kLoaderInternalError));
+    EXPECT_EQ(sink.reports()[0].text, "MidiFileLoaderで内部エラーが発生しました。");
+    EXPECT_EQ(loader.song.get(), built);
+}
+
+}  // namespace
+}  // namespace solvane
