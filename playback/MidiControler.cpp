@@ -25,10 +25,10 @@ std::vector<std::uint8_t> WireBytes(std::uint32_t length, const std::uint8_t* by
         ++at;
         if (at > length) at = length;
         if (bytes[0] == 0xF0) wire.push_back(0xF0);
-        wire.insert(wire.end(), bytes + at, bytes + length);
+        for (std::uint32_t i = at; i < length; ++i) wire.push_back(bytes[i]);
         return wire;
     }
-    wire.assign(bytes, bytes + length);
+    for (std::uint32_t i = 0; i < length; ++i) wire.push_back(bytes[i]);
     return wire;
 }
 

@@ -154,8 +154,10 @@ void MidiTrackData::WriteTrack() {
         return;
     }
     static constexpr std::uint8_t kEndOfTrack[] = {0x00, 0xFF, 0x2F, 0x00};
-    // The song image holds the 14 header bytes in front of the chunk.
-    constexpr std::size_t kChunkCapacity = kImageCapacity - 14;
+    // The song image holds the 14 header bytes in front of the chunk, and a
+    // file that filled the whole image would read back as cut ("data too
+    // large"), so one byte stays free.
+    constexpr std::size_t kChunkCapacity = kImageCapacity - 14 - 1;
     std::vector<std::uint8_t> chunk(8);
     std::vector<std::uint8_t> bytes;
     std::int64_t carried = 0;  // deltas of events that could not be written

@@ -4,7 +4,7 @@ namespace solvane::test {
 
 RecordingSink::RecordingSink() : previous_(&CurrentMessageSink()) { InstallMessageSink(this); }
 
-RecordingSink::~RecordingSink() { InstallMessageSink(nullptr); }
+RecordingSink::~RecordingSink() { InstallMessageSink(previous_); }
 
 void RecordingSink::Show(std::string_view module, std::uint32_t code, std::string_view text) {
     std::lock_guard lock(mutex_);
