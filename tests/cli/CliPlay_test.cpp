@@ -1,0 +1,180 @@
+// solvane-cli play and ports, run as a program against the trace output.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/SmfBuilder.h"
+
+extern char** environ;
+
+namespace solvane {
+namespace {
+
+using test::Bytes;
+using test::SmfBuilder;
+using test::TempFile;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+struct CliResult {
+    int status = -1;
+    std::string err;
+    std::string out;
+};
+
+// Starts solvane-cli with stdout and stderr in files; the caller waits.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> all{SOLVANE_CLI};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    posix_spawn(&pid, SOLVANE_CLI, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+CliResult Finish(pid_t pid, const TempFile& out, const TempFile& err) {
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(err.path()), ReadText(out.path())};
+}
+
+CliResult RunCli(const std::vector<std::string>& args) {
+    const TempFile out("stdout.txt");
+    const TempFile err("stderr.txt");
+    return Finish(Spawn(args, out.path(), err.path()), out, err);
+}
+
+// The messages of a trace file without their times.
+std::vector<std::string> Messages(const std::string& trace) {
+    std::vector<std::string> messages;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);) {
+        const auto space = line.find(' ');
+        messages.push_back(space == std::string::npos ? line : line.substr(space + 1));
+    }
+    return messages;
+}
+
+std::vector<long> Times(const std::string& trace) {
+    std::vector<long> times;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);) times.push_back(std::stol(line));
+    return times;
+}
+
+// Keys 60 then 64 on channel 0, an eighth note each at 240 a minute (125 ms).
+Bytes TwoNotes() {
+    return SmfBuilder()
+        .Header(0, 1, 96)
+        .Track({0x00, 0xC0, 0x05, 0x00, 0x90, 60, 100, 0x30, 0x80, 60, 0, 0x00, 0x90, 64, 100, 0x30, 0x80, 64, 0,
+                0x00, 0xFF, 0x2F, 0x00})
+        .Bytes();
+}
+
+TEST(CliPlay, PlaysTheSongOnTheTraceOutputThenResetsIt) {
+    const TempFile song(TwoNotes());
+    const TempFile trace("play.trace");
+    const CliResult run = RunCli({"play", "--trace", trace.path(), song.path()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::string text = ReadText(trace.path());
+    EXPECT_THAT(Messages(text), ElementsAre("F0 7E 7F 09 01 F7", "C0 05", "90 3C 64", "80 3C 00", "90 40 64",
+                                            "80 40 00", "RESET"));
+    const std::vector<long> times = Times(text);
+    ASSERT_EQ(times.size(), 7u);
+    // The second note follows the first by 125 ms (generous bounds: only the order of magnitude matters here).
+    EXPECT_GT(times[4] - times[2], 100'000);
+    EXPECT_LT(times[4] - times[2], 1'000'000);
+}
+
+TEST(CliPlay, BothBoxesPlayTheMirrorInvertedInPitch) {
+    const TempFile song(TwoNotes());
+    const TempFile trace("play.trace");
+    const CliResult run = RunCli({"play", "-H", "-V", "--trace", trace.path(), song.path()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> messages = Messages(ReadText(trace.path()));
+    std::vector<std::string> ons;
+    for (const std::string& m : messages) {
+        if (m.rfind("90 ", 0) == 0) ons.push_back(m);
+    }
+    EXPECT_THAT(ons, ElementsAre("90 38 64", "90 3C 64"));  // 64 first, turned about 60 to 56
+}
+
+TEST(CliPlay, CtrlCStopsThePlayAndSilencesTheOutput) {
+    // Eight seconds of one long note.
+    const TempFile song(SmfBuilder()
+                            .Header(0, 1, 96)
+                            .Track({0x00, 0x90, 60, 100, 0x8F, 0x00, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00})
+                            .Bytes());
+    const TempFile trace("play.trace");
+    const TempFile out("stdout.txt");
+    const TempFile err("stderr.txt");
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t pid = Spawn({"play", "--trace", trace.path(), song.path()}, out.path(), err.path());
+    ASSERT_GT(pid, 0);
+    // Wait for the note to sound, then interrupt.
+    for (int i = 0; i < 500 && ReadText(trace.path()).find("90 3C 64") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGINT);
+    const CliResult run = Finish(pid, out, err);
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_LT(took, std::chrono::seconds(7));  // stopped, not played to the end
+    EXPECT_THAT(Messages(ReadText(trace.path())), ElementsAre("F0 7E 7F 09 01 F7", "90 3C 64", "RESET"));
+}
+
+TEST(CliPlay, ProblemsAreToldAndGetTheirExitStatus) {
+    const TempFile song(TwoNotes());
+    const CliResult missing = RunCli({"play", "--trace", "/dev/null", "/nonexistent/x.mid"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_THAT(missing.err, HasSubstr("solvane-cli: General 0x00000003: "));
+
+    const CliResult noValue = RunCli({"play", song.path(), "--trace"});
+    EXPECT_EQ(noValue.status, 64);
+    EXPECT_THAT(noValue.err, HasSubstr("--trace needs a value"));
+
+    const CliResult twoOutputs = RunCli({"play", "--trace", "/dev/null", "--wav", "/dev/null", song.path()});
+    EXPECT_EQ(twoOutputs.status, 64);
+
+    const CliResult badTrace = RunCli({"play", "--trace", "/nonexistent/dir/t.trace", song.path()});
+    EXPECT_EQ(badTrace.status, 1);
+    EXPECT_THAT(badTrace.err, HasSubstr("solvane-cli: "));
+}
+
+TEST(CliPorts, NamesWhatTheDefaultOutputUses) {
+    const CliResult run = RunCli({"ports"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.out, HasSubstr("default: "));
+    EXPECT_EQ(RunCli({"ports", "extra"}).status, 64);
+}
+
+}  // namespace
+}  // namespace solvane
