@@ -73,8 +73,11 @@ int PlayThread(PlayRequest request, std::uint64_t generation) {
         OneShotTimer& timer = CurrentTimer();
         while (player->playing == 1) timer.Sleep(kPoll);
         if (player->stopRequested == 0 && request.onFinished) request.onFinished();
-        request.song.reset();
+        // The sequencer goes first: a forced end clears playing while a
+        // callback may still be sending from the song, and releasing the
+        // sequencer waits for that callback.
         record.End(player);
+        request.song.reset();
     }
     // A worker that was given up on must not mark the next play's worker idle.
     if (record.generation.load() == generation) record.idle = 1;
