@@ -1,0 +1,28 @@
+#pragma once
+// The dialog's Load, Save and Play preparation as the fuzz targets run them.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "song/MidiF0Data.h"
+#include "song/MidiFileLoader.h"
+
+namespace solvane::fuzz {
+
+// Load: the loader reads the file; a song is built when something was read.
+std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::string& path);
+
+// Save: copy, event form, the ticked reversals, writing. The written image.
+std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& loaded, bool horizontal, bool vertical);
+
+// Play's preparation of its own copy: division 96, event form, leading bars trimmed.
+std::unique_ptr<MidiF0Data> PrepareForPlay(const MidiF0Data& loaded);
+
+// A report that a file written by the program must never cause when it is
+// loaded again: a damaged header, chunk or event, or a refused operation.
+// Size warnings, the long-event report and "data too large" are not among them.
+bool IsStructuralReport(std::uint32_t code);
+
+}  // namespace solvane::fuzz

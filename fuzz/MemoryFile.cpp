@@ -1,0 +1,40 @@
+#include "fuzz/MemoryFile.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace solvane::fuzz {
+
+MemoryFile::MemoryFile(const char* name) {
+    fd_ = memfd_create(name, 0);
+    if (fd_ >= 0) {
+        path_ = "/proc/self/fd/" + std::to_string(fd_);
+        return;
+    }
+    path_ = (std::filesystem::temp_directory_path() /
+             (std::string(name) + "-" + std::to_string(getpid()) + ".mid")).string();
+    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    unlinkAtEnd_ = true;
+    if (fd_ < 0) std::abort();  // nothing can be fuzzed without a file
+}
+
+MemoryFile::~MemoryFile() {
+    close(fd_);
+    if (unlinkAtEnd_) unlink(path_.c_str());
+}
+
+void MemoryFile::Write(const std::uint8_t* bytes, std::size_t size) {
+    if (ftruncate(fd_, 0) != 0) std::abort();
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = pwrite(fd_, bytes + done, size - done, static_cast<off_t>(done));
+        if (n <= 0) std::abort();
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace solvane::fuzz
