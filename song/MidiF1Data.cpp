@@ -1,6 +1,9 @@
 #include "song/MidiF1Data.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
+#include <vector>
 
 #include "song/MidiF0Data.h"
 #include "support/General.h"
@@ -87,53 +90,248 @@ MidiF1Data::MidiF1Data(const MidiF0Data& song) {
         tracks[static_cast<std::size_t>(k)] = std::make_unique<MidiTrackData>(kStateNoteForm);
     }
     trackCount = 16;
-    // Each channel track measures its deltas from its own previous event.
-    std::int64_t pending[16] = {};
+    auto trackOf = [](const MusicEvent& event) {
+        return event.channel >= 0 && event.channel < 16 ? static_cast<std::size_t>(event.channel) : 0;
+    };
+    std::size_t sizes[16] = {};
+    std::size_t ends = 0;
     for (const MusicEvent& event : song.track->events) {
-        for (std::int64_t& sum : pending) sum += event.delta;
+        if (event.IsEndOfTrack()) {
+            ++ends;
+        } else {
+            ++sizes[trackOf(event)];
+        }
+    }
+    for (std::size_t k = 0; k < 16; ++k) tracks[k]->events.reserve(sizes[k] + ends);
+    // Each channel track measures its deltas from its own previous event:
+    // the sum of the song's deltas since then, that is the difference of the
+    // two times.
+    std::int64_t time = 0;
+    std::int64_t previous[16] = {};
+    for (const MusicEvent& event : song.track->events) {
+        time += event.delta;
         if (event.IsEndOfTrack()) {
             for (std::size_t k = 0; k < 16; ++k) {
-                tracks[k]->AppendEndOfTrack(static_cast<std::int32_t>(pending[k]));
-                pending[k] = 0;
+                tracks[k]->AppendEndOfTrack(static_cast<std::int32_t>(time - previous[k]));
+                previous[k] = time;
             }
             continue;
         }
-        const std::size_t k = event.channel >= 0 && event.channel < 16 ? static_cast<std::size_t>(event.channel) : 0;
+        const std::size_t k = trackOf(event);
         MusicEvent copy(event);
-        copy.delta = static_cast<std::int32_t>(pending[k]);
-        tracks[k]->Append(std::move(copy));
-        pending[k] = 0;
+        copy.delta = static_cast<std::int32_t>(time - previous[k]);
+        if (tracks[k]->count() < kTrackCapacity) {
+            tracks[k]->events.push_back(std::move(copy));
+        } else {
+            tracks[k]->Append(std::move(copy));  // reports that the list is full
+        }
+        previous[k] = time;
     }
     state = kStateNoteForm;
 }
 
+namespace {
+
+bool Oversized(const MusicEvent& event) { return event.length > kEventDataBlock; }
+
+std::int64_t CountOversized(const std::vector<MusicEvent>& events) {
+    return std::count_if(events.begin(), events.end(), Oversized);
+}
+
+// The merge was defined on copies of both tracks, made first and destroyed
+// last: every oversized record of a copy reported when the copy went, and so
+// did this track's own records when it was cleared. The merges below keep no
+// such copies and move this track's records, so they give those reports
+// themselves.
+void ReportDropped(std::int64_t oversized) {
+    for (std::int64_t r = 0; r < oversized; ++r) ReportModuleError(Module::kMusicEvent, kEventDataTooLarge);
+}
+
+// A record as Append received it: a copy holds only the first length bytes.
+void KeepCopiedBytes(MusicEvent& event) {
+    const auto kept = std::min<std::size_t>(event.data.size(), static_cast<std::size_t>(std::max(event.length, 0)));
+    event.data.resize(kept);
+}
+
+}  // namespace
+
 void MidiTrackData::MergeTrack(const MidiTrackData& other) {
-    MidiTrackData a(*this);
-    MidiTrackData b(other);
-    Clear();
+    // A track that is not in note form copies as nothing, with a report.
+    const bool mineCopied = state == kStateNoteForm;
+    if (!mineCopied) ReportError(kTrackInternalError);
+    const bool theirsCopied = other.state == kStateNoteForm;
+    if (!theirsCopied) ReportError(kTrackInternalError);
+    static const std::vector<MusicEvent> kNone;
+    std::vector<MusicEvent> theirsIfMine;
+    const std::vector<MusicEvent>* theirs = theirsCopied ? &other.events : &kNone;
+    if (&other == this && theirsCopied) {
+        theirsIfMine = other.events;
+        theirs = &theirsIfMine;
+    }
+    // This track's records go into the result themselves instead of through
+    // a copy; clearing the track destroyed them (with their reports).
+    std::vector<MusicEvent> mine = std::move(events);
+    events.clear();
+    const std::int64_t mineOversized = mineCopied ? CountOversized(mine) : 0;
+    if (mineCopied) {
+        ReportDropped(mineOversized);
+    } else {
+        mine.clear();
+    }
+    events.reserve(std::min(mine.size() + theirs->size(), static_cast<std::size_t>(kTrackCapacity)));
+    // Append on a full list reports and drops the copy it was handed.
+    auto appendTheirs = [this](const MusicEvent& event, std::int32_t delta) {
+        if (ListFull()) {
+            ReportError(kTrackTooMuchData);
+            if (Oversized(event)) event.ReportError(kEventDataTooLarge);
+            return;
+        }
+        events.push_back(event);
+        events.back().delta = delta;
+    };
+    auto appendMine = [this](MusicEvent& event) {
+        if (ListFull()) {
+            ReportError(kTrackTooMuchData);
+            MusicEvent dropped = std::move(event);
+            return;
+        }
+        KeepCopiedBytes(event);
+        events.push_back(std::move(event));
+    };
     std::size_t i = 0;
     std::size_t j = 0;
+    std::int32_t theirDelta = i < theirs->size() ? (*theirs)[0].delta : 0;  // shortened as the merge goes
     // At equal times the merged-in track's events come first.
-    while (i < b.events.size() || j < a.events.size()) {
-        if (j >= a.events.size()) {
-            Append(b.events[i++]);
-        } else if (i >= b.events.size()) {
-            Append(a.events[j++]);
+    while (i < theirs->size() || j < mine.size()) {
+        if (j >= mine.size() || (i < theirs->size() && mine[j].delta >= theirDelta)) {
+            if (j < mine.size()) mine[j].delta = static_cast<std::int32_t>(std::int64_t{mine[j].delta} - theirDelta);
+            appendTheirs((*theirs)[i], theirDelta);
+            ++i;
+            if (i < theirs->size()) theirDelta = (*theirs)[i].delta;
         } else {
-            MusicEvent& x = a.events[j];
-            MusicEvent& y = b.events[i];
-            if (x.delta >= y.delta) {
-                x.delta = static_cast<std::int32_t>(std::int64_t{x.delta} - y.delta);
-                Append(y);
-                ++i;
-            } else {
-                y.delta = static_cast<std::int32_t>(std::int64_t{y.delta} - x.delta);
-                Append(x);
-                ++j;
-            }
+            if (i < theirs->size()) theirDelta = static_cast<std::int32_t>(std::int64_t{theirDelta} - mine[j].delta);
+            appendMine(mine[j]);
+            ++j;
         }
     }
     KeepLastEndOfTrack();
+    // A copy of this very track was made above and reports by itself.
+    const bool theirsReportThemselves = theirs == &theirsIfMine;
+    ReportDropped((theirsCopied && !theirsReportThemselves ? CountOversized(*theirs) : 0) + mineOversized);
+}
+
+void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks) {
+    if (MergeAllAtOnce(tracks)) return;
+    for (auto track = tracks.rbegin(); track != tracks.rend(); ++track) MergeTrack(**track);
+}
+
+// When nothing can go wrong on the way, the merges one after the other come
+// to one merge of all tracks by time, in one pass. That holds when this
+// track is empty, every track is in note form, no delta is negative, no
+// track lasts longer than a delta can hold (so no sum is ever narrowed) and
+// all events fit one list. At equal times the lower track's events come
+// first, and the events of each track keep their order. Every End of Track
+// is removed by the merge that puts an event behind it; only the very last
+// event can remain one. Besides, every merge reported each oversized record
+// of the two copies and of this track's records it cleared and of the Ends
+// of Track it removed: counted here and reported at the end.
+bool MidiTrackData::MergeAllAtOnce(const std::vector<const MidiTrackData*>& tracks) {
+    if (state != kStateNoteForm || !events.empty()) return false;
+    std::size_t total = 0;
+    for (const MidiTrackData* track : tracks) {
+        if (track->state != kStateNoteForm) return false;
+        std::int64_t length = 0;
+        for (const MusicEvent& event : track->events) {
+            if (event.delta < 0) return false;
+            length += event.delta;
+        }
+        if (length > std::numeric_limits<std::int32_t>::max()) return false;
+        total += track->events.size();
+    }
+    if (total > static_cast<std::size_t>(kTrackCapacity)) return false;
+
+    // Reports, merge by merge from the last track: the merged list so far
+    // (oversized records: mergedOversized) is copied and cleared; the track
+    // is copied; the Ends of Track not last are removed.
+    std::int64_t reports = 0;
+    std::int64_t mergedOversized = 0;
+    bool lastKeptOversized = false;  // the merged list's last event, an oversized End of Track
+    std::int64_t lastTime = -1;
+    std::int32_t lastTrack = -1;
+    for (auto k = static_cast<std::int32_t>(tracks.size()) - 1; k >= 0; --k) {
+        const MidiTrackData& track = *tracks[static_cast<std::size_t>(k)];
+        std::int64_t oversized = 0;
+        std::int64_t oversizedEnds = 0;
+        std::int64_t length = 0;
+        for (const MusicEvent& event : track.events) {
+            length += event.delta;
+            if (!Oversized(event)) continue;
+            ++oversized;
+            oversizedEnds += event.IsEndOfTrack() ? 1 : 0;
+        }
+        reports += 2 * mergedOversized + oversized;
+        // The merged list's last event: the latest track end, the higher track at a tie.
+        if (!track.events.empty() && length > lastTime) {
+            lastTime = length;
+            lastTrack = k;
+        }
+        const MusicEvent* last = lastTrack >= 0 ? &tracks[static_cast<std::size_t>(lastTrack)]->events.back() : nullptr;
+        const bool keptOversized = last != nullptr && last->IsEndOfTrack() && Oversized(*last);
+        const std::int64_t removed = (lastKeptOversized ? 1 : 0) + oversizedEnds - (keptOversized ? 1 : 0);
+        reports += removed;
+        mergedOversized += oversized - removed;
+        lastKeptOversized = keptOversized;
+    }
+
+    // The next event of each track, earliest first (the lower track at a
+    // tie), in a binary heap whose top is replaced as its track goes on.
+    struct Head {
+        std::int64_t time;
+        std::int32_t track;
+        std::int32_t index;
+        bool Before(const Head& other) const {
+            return time != other.time ? time < other.time : track < other.track;
+        }
+    };
+    std::vector<Head> heads;
+    for (std::size_t k = 0; k < tracks.size(); ++k) {
+        if (!tracks[k]->events.empty()) heads.push_back({tracks[k]->events[0].delta, static_cast<std::int32_t>(k), 0});
+    }
+    std::sort(heads.begin(), heads.end(), [](const Head& a, const Head& b) { return a.Before(b); });
+    auto siftDownTop = [&heads] {
+        const std::size_t n = heads.size();
+        const Head moving = heads[0];
+        std::size_t at = 0;
+        for (std::size_t child = 1; child < n; child = 2 * at + 1) {
+            if (child + 1 < n && heads[child + 1].Before(heads[child])) ++child;
+            if (!heads[child].Before(moving)) break;
+            heads[at] = heads[child];
+            at = child;
+        }
+        heads[at] = moving;
+    };
+    events.reserve(total);
+    std::int64_t placed = 0;  // time of the event appended last
+    while (!heads.empty()) {
+        Head& head = heads[0];
+        const auto& source = tracks[static_cast<std::size_t>(head.track)]->events;
+        const MusicEvent& event = source[static_cast<std::size_t>(head.index)];
+        const std::int64_t time = head.time;
+        const auto next = static_cast<std::size_t>(head.index) + 1;
+        if (next < source.size()) {
+            head = {time + source[next].delta, head.track, static_cast<std::int32_t>(next)};
+        } else {
+            head = heads.back();
+            heads.pop_back();
+        }
+        if (!heads.empty()) siftDownTop();
+        if (event.IsEndOfTrack() && !heads.empty()) continue;  // an event follows it: removed
+        events.push_back(event);
+        events.back().delta = static_cast<std::int32_t>(time - placed);
+        placed = time;
+    }
+    ReportDropped(reports);
+    return true;
 }
 
 }  // namespace solvane

@@ -1,5 +1,7 @@
 #include "song/MidiFileLoader.h"
 
+#include <vector>
+
 #include "support/General.h"
 #include "support/Messages.h"
 
@@ -18,14 +20,19 @@ void MidiFileLoader::Load(const std::string& path) {
     raw = MemoryBlock(kImageCapacity);
     reader.reset();
     song.reset();
+    spare_ = {};
     size = 0;
     if (raw.empty() || ReadWholeFile(path, raw.data(), size) == 0) return;
     switch (MidiF0Data::DetectFormat(raw.data(), size)) {
         case 0: {
             // The file is read once more by the song; its errors are reported
             // there, and whatever was read is used.
-            const MidiF0Data single(path);
+            MidiF0Data single(path);
             reader = std::make_unique<MidiF1Data>(single);
+            // The song's events go now, as with the song; the storage they
+            // had, already in memory, takes the merged song's events.
+            spare_ = std::move(single.track->events);
+            spare_.clear();
             break;
         }
         case 1:
@@ -49,10 +56,13 @@ void MidiFileLoader::BuildSong() {
     }
     song = std::make_unique<MidiF0Data>(kStateNoteForm);
     song->division = reader->division;
+    song->track->events.swap(spare_);
     // Last track first, so that events of equal time end up in ascending track order.
-    for (std::int32_t k = reader->trackCount - 1; k >= 0; --k) {
-        song->track->MergeTrack(*reader->tracks[static_cast<std::size_t>(k)]);
+    std::vector<const MidiTrackData*> tracks;
+    for (std::int32_t k = 0; k < reader->trackCount; ++k) {
+        tracks.push_back(reader->tracks[static_cast<std::size_t>(k)].get());
     }
+    song->track->MergeTracks(tracks);
     reader.reset();
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "song/MidiF0Data.h"
 #include "song/MidiF1Data.h"
@@ -36,6 +37,12 @@ public:
     MemoryBlock raw;
     std::unique_ptr<MidiF1Data> reader;
     std::unique_ptr<MidiF0Data> song;
+
+private:
+    // Empty; its room, from the format-0 song read before the split, is
+    // handed to the merged song (the same number of events, and memory
+    // already touched).
+    std::vector<MusicEvent> spare_;
 };
 
 }  // namespace solvane

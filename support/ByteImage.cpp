@@ -5,9 +5,7 @@ namespace {
 const std::uint8_t kZeros[kImageCapacity] = {};
 }
 
-const std::uint8_t* ByteImage::Bytes() const {
-    return block_.empty() ? kZeros : block_.data();
-}
+const std::uint8_t* ByteImage::ZeroImage() { return kZeros; }
 
 std::uint8_t* ByteImage::MutableBytes() {
     if (block_.empty() && !tried_) {

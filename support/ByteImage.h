@@ -19,7 +19,7 @@ public:
     ByteImage& operator=(const ByteImage&) = delete;
 
     // kImageCapacity readable bytes: the file bytes, zeros behind them.
-    const std::uint8_t* Bytes() const;
+    const std::uint8_t* Bytes() const { return block_.empty() ? ZeroImage() : block_.data(); }
     // The same bytes for writing; nullptr only when no memory could be had.
     std::uint8_t* MutableBytes();
     // Byte at offset, or 0 outside the image.
@@ -37,6 +37,8 @@ public:
     std::int32_t cursor = 0;
 
 private:
+    static const std::uint8_t* ZeroImage();
+
     MemoryBlock block_;
     bool tried_ = false;
 };

@@ -85,6 +85,9 @@ MidiTrackData::MidiTrackData(std::int32_t imageSize, std::int32_t offset, const 
     size = static_cast<std::int32_t>(chunkSize);
     state = kStateImage;
     cursor = 8;
+    // Every event takes at least two bytes (delta and one more), so the list
+    // never needs to grow while the chunk is read.
+    events.reserve(static_cast<std::size_t>(std::min<std::int64_t>(kTrackCapacity, length / 2 + 1)));
     while (cursor < size) {
         // A full list ends the reading: what was read stays, the rest is dropped once, with a report.
         if (ListFull()) {
@@ -101,7 +104,13 @@ MidiTrackData::MidiTrackData(const MidiTrackData& other) : ByteImage() {
         ReportError(kTrackInternalError);
         return;
     }
-    events = other.events;
+    // A copy is made to be brought to event form, which adds a note-off for
+    // each note, and perhaps reversed, which holds 16 placeholders for a
+    // moment: room for them now spares moving the whole list later.
+    const auto notes = static_cast<std::size_t>(std::count_if(
+        other.events.begin(), other.events.end(), [](const MusicEvent& e) { return e.type == kTypeNote; }));
+    events.reserve(other.events.size() + notes + 16);
+    events.assign(other.events.begin(), other.events.end());
     state = kStateNoteForm;
 }
 
@@ -381,34 +390,21 @@ std::int32_t MidiTrackData::RemoveAt(std::int32_t index) {
 }
 
 void MidiTrackData::KeepLastEndOfTrack() {
-    for (std::int32_t i = 0; i < count() - 1;) {
-        if (events[static_cast<std::size_t>(i)].IsEndOfTrack()) {
-            RemoveAt(i);
-        } else {
-            ++i;
+    // Every End of Track but the last event goes, passing its delta on to the
+    // event after it at the moment it goes; the others close up behind.
+    const std::size_t n = events.size();
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k + 1 < n && events[k].IsEndOfTrack()) {
+            MusicEvent& next = events[k + 1];
+            next.delta = static_cast<std::int32_t>(std::int64_t{next.delta} + events[k].delta);
+            MusicEvent gone = std::move(events[k]);  // destroyed now, as the removal did
+            continue;
         }
+        if (kept != k) events[kept] = std::move(events[k]);
+        ++kept;
     }
-}
-
-void MidiTrackData::ExchangeEvents(std::int32_t a, std::int32_t b) {
-    if (a == b) return;
-    if (!InRange(a) || !InRange(b)) {
-        ReportError(kTrackInternalError);
-        return;
-    }
-    MusicEvent& first = events[static_cast<std::size_t>(a)];
-    MusicEvent& second = events[static_cast<std::size_t>(b)];
-    std::swap(first, second);
-    std::swap(first.delta, second.delta);
-}
-
-void MidiTrackData::SwapEvents(std::int32_t a, std::int32_t b) {
-    if (a == b) return;
-    if (!InRange(a) || !InRange(b)) {
-        ReportError(kTrackInternalError);
-        return;
-    }
-    std::swap(events[static_cast<std::size_t>(a)], events[static_cast<std::size_t>(b)]);
+    events.erase(events.begin() + static_cast<std::ptrdiff_t>(kept), events.end());
 }
 
 void MidiTrackData::InsertEvent(std::int32_t index, std::int32_t mode, MusicEvent event) {

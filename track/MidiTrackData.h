@@ -4,7 +4,9 @@
 // empty (no form yet, also a refused chunk), 0 byte image, 1 event form
 // (note-on and note-off apart), 2 note form (one event per note, with duration).
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "support/ByteImage.h"
@@ -48,9 +50,26 @@ public:
     void Clear() { events.clear(); }
     void KeepLastEndOfTrack();
     // The two events trade places; each slot keeps its delta (and so its time).
-    void ExchangeEvents(std::int32_t a, std::int32_t b);
+    void ExchangeEvents(std::int32_t a, std::int32_t b) {
+        if (a == b) return;
+        if (!InRange(a) || !InRange(b)) {
+            ReportError(kTrackInternalError);
+            return;
+        }
+        MusicEvent& first = events[static_cast<std::size_t>(a)];
+        MusicEvent& second = events[static_cast<std::size_t>(b)];
+        first.Swap(second);
+        std::swap(first.delta, second.delta);
+    }
     // The two events trade places together with their deltas.
-    void SwapEvents(std::int32_t a, std::int32_t b);
+    void SwapEvents(std::int32_t a, std::int32_t b) {
+        if (a == b) return;
+        if (!InRange(a) || !InRange(b)) {
+            ReportError(kTrackInternalError);
+            return;
+        }
+        events[static_cast<std::size_t>(a)].Swap(events[static_cast<std::size_t>(b)]);
+    }
     // mode 2: before index; any other mode: after it.
     void InsertEvent(std::int32_t index, std::int32_t mode, MusicEvent event);
 
@@ -70,6 +89,9 @@ public:
 
     // Merges other into this track by time; both in note form.
     void MergeTrack(const MidiTrackData& other);
+    // Merges every track into this one, the last first, with the events and
+    // the reports of one MergeTrack call per track in that order.
+    void MergeTracks(const std::vector<const MidiTrackData*>& tracks);
 
     // Playback preparation.
     void Rescale(std::int32_t oldDivision, std::int32_t newDivision);
@@ -101,6 +123,10 @@ private:
     bool ListFull() const { return count() >= kTrackCapacity; }
     bool InRange(std::int32_t index) const { return index >= 0 && index < count(); }
     void AddDeltaToNext(std::int32_t index);
+    void PlaceNoteOffsByTime(std::size_t notes);
+    void PlaceNoteOffsOneByOne();
+    void MoveEndOfTrackLast();
+    bool MergeAllAtOnce(const std::vector<const MidiTrackData*>& tracks);
 };
 
 }  // namespace solvane

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "song/MidiF0Data.h"
@@ -20,10 +21,15 @@ bool IsSysEx(const MusicEvent& event) { return event.type == kTypeSysEx || event
 // would read back as status bytes.
 std::uint8_t DataByte(std::int32_t value) { return static_cast<std::uint8_t>(std::clamp(value, 0, 0x7F)); }
 
+// A few bytes at the end: push_back, which costs less than a range insert.
+void Put(std::vector<std::uint8_t>& out, std::initializer_list<std::uint8_t> bytes) {
+    for (const std::uint8_t b : bytes) out.push_back(b);
+}
+
 void PutVarLen(std::vector<std::uint8_t>& out, std::uint32_t value) {
     std::uint8_t bytes[4];
     const int n = EncodeVarLen(value, bytes);
-    out.insert(out.end(), bytes, bytes + n);
+    for (int i = 0; i < n; ++i) out.push_back(bytes[i]);
 }
 
 // Reads the variable-length quantity at data[at]; false when it does not end
@@ -92,6 +98,12 @@ void MidiF0Data::WriteHeader() {
     bytes[13] = static_cast<std::uint8_t>(division & 0xFF);
 }
 
+// The two reorderings below move events of one kind to the front of their
+// group of simultaneous events: the group's first event (the one with a
+// delta) trades places with the event found, and the walk goes on behind it.
+// The events between the group's front and the event found are all of the
+// kind passed over, so walking over them again finds nothing: the walk goes
+// on at the event found, not at the group's front.
 void MidiTrackData::SortSimultaneous() {
     if (state != kStateEventForm) {
         ReportError(kTrackInternalError);
@@ -110,7 +122,7 @@ void MidiTrackData::SortSimultaneous() {
         } else {
             ExchangeEvents(j, g);
             ++g;
-            j = g;
+            j = std::max(g, j);
         }
     }
 }
@@ -127,7 +139,7 @@ void MidiTrackData::RaiseSysex() {
         } else {
             ExchangeEvents(j, g);
             ++g;
-            j = g;
+            j = std::max(g, j);
         }
     }
 }
@@ -137,13 +149,18 @@ void MidiTrackData::OffsBeforeOns() {
         ReportError(kTrackInternalError);
         return;
     }
+    // Each note-off trades places with the nearest note-on before it among
+    // the events of its time (a group starts at an event with a delta). The
+    // note-ons of the current group wait on a stack, nearest on top.
+    std::vector<std::int32_t> ons;
     for (std::int32_t i = 0; i < count(); ++i) {
-        if (events[static_cast<std::size_t>(i)].type != kTypeNoteOff) continue;
-        for (std::int32_t n = i - 1; n >= 0 && events[static_cast<std::size_t>(n) + 1].delta == 0; --n) {
-            if (events[static_cast<std::size_t>(n)].type == kTypeNoteOn) {
-                ExchangeEvents(i, n);
-                break;
-            }
+        const MusicEvent& event = events[static_cast<std::size_t>(i)];
+        if (event.delta != 0) ons.clear();
+        if (event.type == kTypeNoteOn) {
+            ons.push_back(i);
+        } else if (event.type == kTypeNoteOff && !ons.empty()) {
+            ExchangeEvents(i, ons.back());
+            ons.back() = i;  // the note-on now stands here; its old slot holds the note-off
         }
     }
 }
@@ -159,6 +176,7 @@ void MidiTrackData::WriteTrack() {
     // large"), so one byte stays free.
     constexpr std::size_t kChunkCapacity = kImageCapacity - 14 - 1;
     std::vector<std::uint8_t> chunk(8);
+    chunk.reserve(kChunkCapacity);
     std::vector<std::uint8_t> bytes;
     std::int64_t carried = 0;  // deltas of events that could not be written
     for (const MusicEvent& event : events) {
@@ -185,8 +203,8 @@ void MidiTrackData::WriteTrack() {
             chunk.insert(chunk.end(), std::begin(kEndOfTrack), std::end(kEndOfTrack));
             break;
         }
-        chunk.insert(chunk.end(), deltaBytes, deltaBytes + deltaLength);
-        chunk.insert(chunk.end(), bytes.begin(), bytes.end());
+        for (int i = 0; i < deltaLength; ++i) chunk.push_back(deltaBytes[i]);
+        for (const std::uint8_t b : bytes) chunk.push_back(b);
     }
     const auto length = static_cast<std::uint32_t>(chunk.size() - 8);
     std::memcpy(chunk.data(), "MTrk", 4);
@@ -214,19 +232,19 @@ std::int32_t MidiTrackData::EncodeEvent(const MusicEvent& event, std::vector<std
     const auto status = static_cast<std::uint8_t>(event.type | event.channel);
     switch (event.type) {
         case kTypeNoteOff:
-            out.insert(out.end(), {status, DataByte(event.key), 0x40});  // release velocity is always 64
+            Put(out, {status, DataByte(event.key), 0x40});  // release velocity is always 64
             break;
         case kTypeNoteOn:
-            out.insert(out.end(), {status, DataByte(event.key), DataByte(event.velocity)});
+            Put(out, {status, DataByte(event.key), DataByte(event.velocity)});
             break;
         case kTypeControl:
-            out.insert(out.end(), {status, DataByte(event.subtype), DataByte(event.value)});
+            Put(out, {status, DataByte(event.subtype), DataByte(event.value)});
             break;
         case kTypeProgram:
-            out.insert(out.end(), {status, DataByte(event.value)});
+            Put(out, {status, DataByte(event.value)});
             break;
         case kTypePitchBend:
-            out.insert(out.end(), {status, DataByte(event.key), DataByte(event.value)});
+            Put(out, {status, DataByte(event.key), DataByte(event.value)});
             break;
         case kTypeSysEx:
         case kTypeEscape:
@@ -250,22 +268,22 @@ std::int32_t MidiTrackData::EncodeMeta(const MusicEvent& event, std::vector<std:
     const auto type = static_cast<std::uint8_t>(event.subtype & 0xFF);
     switch (event.subtype) {
         case kMetaEndOfTrack:
-            out.insert(out.end(), {0xFF, 0x2F, 0x00});
+            Put(out, {0xFF, 0x2F, 0x00});
             break;
         case kMetaTempo:
-            out.insert(out.end(), {0xFF, 0x51, 0x03, static_cast<std::uint8_t>((event.value >> 16) & 0xFF),
+            Put(out, {0xFF, 0x51, 0x03, static_cast<std::uint8_t>((event.value >> 16) & 0xFF),
                                    static_cast<std::uint8_t>((event.value >> 8) & 0xFF),
                                    static_cast<std::uint8_t>(event.value & 0xFF)});
             break;
         case kMetaTimeSignature:
-            out.insert(out.end(), {0xFF, 0x58, 0x04});
+            Put(out, {0xFF, 0x58, 0x04});
             for (int i = 0; i < 4; ++i) out.push_back(event.DataByte(i));
             break;
         default: {
             // Text kinds and every other kept meta: size, then that many data
             // bytes (zeros where the reader keeps no values).
             const std::int32_t length = std::max(event.length, 0);
-            out.insert(out.end(), {0xFF, type});
+            Put(out, {0xFF, type});
             PutVarLen(out, static_cast<std::uint32_t>(length));
             for (std::int32_t i = 0; i < length; ++i) out.push_back(event.DataByte(i));
             break;

@@ -3,6 +3,8 @@
 // left alone, since its keys are instruments, not pitches.
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 
 #include "song/MidiF0Data.h"
 
@@ -16,21 +18,28 @@ bool IsNoteEvent(const MusicEvent& event) { return event.type == kTypeNoteOn || 
 }  // namespace
 
 void MidiF0Data::ReverseVertical() {
-    for (std::int32_t channel = 0; channel < 16; ++channel) {
-        if (channel == kDrumChannel) continue;
-        std::int32_t low = 127;
-        std::int32_t high = 0;
-        for (const MusicEvent& event : track->events) {
-            if (!IsNoteEvent(event) || event.channel != channel) continue;
-            high = std::max(high, event.key);
-            low = std::min(low, event.key);
-        }
+    // Each channel's range is taken from its own notes and only its own notes
+    // change, so all ranges can be taken in one walk and all keys set in another.
+    constexpr std::size_t kChannels = 16;
+    std::int32_t low[kChannels];
+    std::int32_t high[kChannels];
+    std::fill(std::begin(low), std::end(low), 127);
+    std::fill(std::begin(high), std::end(high), 0);
+    auto inverted = [](const MusicEvent& event) {
+        return IsNoteEvent(event) && event.channel >= 0 && event.channel < 16 && event.channel != kDrumChannel;
+    };
+    for (const MusicEvent& event : track->events) {
+        if (!inverted(event)) continue;
+        const auto c = static_cast<std::size_t>(event.channel);
+        high[c] = std::max(high[c], event.key);
+        low[c] = std::min(low[c], event.key);
+    }
+    for (MusicEvent& event : track->events) {
+        if (!inverted(event)) continue;
+        const auto c = static_cast<std::size_t>(event.channel);
         // Twice the multiple of 12 at or below the middle of the range.
-        const std::int32_t axis = 24 * ((low + high) / 24);
-        for (MusicEvent& event : track->events) {
-            if (!IsNoteEvent(event) || event.channel != channel) continue;
-            event.key = std::clamp(axis - event.key, 0, 127);
-        }
+        const std::int32_t axis = 24 * ((low[c] + high[c]) / 24);
+        event.key = std::clamp(axis - event.key, 0, 127);
     }
 }
 
