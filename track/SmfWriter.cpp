@@ -45,24 +45,39 @@ bool ReadVarLen(const MusicEvent& event, std::int32_t at, std::int64_t& value, s
 }
 
 // An exclusive event as read holds its status, its size and its bytes as the
-// chunk had them. Where the stored size does not match the bytes (the file was
-// damaged, or the message ran to the chunk's end), the size is written anew so
-// that the file stays readable.
+// chunk had them. A system-exclusive message goes out as it came only when its
+// size matches its bytes and it ends with F7; otherwise (the file was damaged,
+// or the message ran to the chunk's end) it gets a fresh size and its F7, so
+// that the file stays readable and no device waits for the end.
+//
+// This program reads an escape's size as one byte, other readers as a
+// variable-length number. The two agree up to 127 bytes, so a longer escape
+// goes out as several in a row at the same time, which send the same bytes.
 void PutExclusive(const MusicEvent& event, std::vector<std::uint8_t>& out) {
+    if (event.type == kTypeEscape) {
+        constexpr std::int32_t kPiece = 0x7F;
+        std::int32_t at = 2;
+        do {
+            const std::int32_t piece = std::clamp(event.length - at, 0, kPiece);
+            if (at > 2) out.push_back(0x00);  // the next piece's delta
+            Put(out, {0xF7, static_cast<std::uint8_t>(piece)});
+            for (std::int32_t i = 0; i < piece; ++i) out.push_back(event.DataByte(at + i));
+            at += piece;
+        } while (at < event.length);
+        return;
+    }
     std::int64_t declared = 0;
     std::int32_t used = 0;
     const bool sized = ReadVarLen(event, 1, declared, used);
-    // The reader takes an escape's size as one byte; one that matches it that way is whole as well.
-    const bool wholeEscape = event.type == kTypeEscape && event.length == event.DataByte(1) + 2;
-    if ((sized && 1 + used + declared == event.length) || wholeEscape) {
+    const bool ended = event.length > 1 && event.DataByte(event.length - 1) == 0xF7;
+    if (sized && ended && 1 + used + declared == event.length) {
         for (std::int32_t i = 0; i < event.length; ++i) out.push_back(event.DataByte(i));
         return;
     }
-    const std::int32_t from = event.type == kTypeEscape ? 2 : (sized ? 1 + used : 1);
+    const std::int32_t from = sized ? 1 + used : 1;
     std::vector<std::uint8_t> payload;
     for (std::int32_t i = from; i < event.length; ++i) payload.push_back(event.DataByte(i));
-    // A system-exclusive message that lost its end gets one, so no device waits for it.
-    if (event.type == kTypeSysEx && (payload.empty() || payload.back() != 0xF7)) payload.push_back(0xF7);
+    if (payload.empty() || payload.back() != 0xF7) payload.push_back(0xF7);
     out.push_back(static_cast<std::uint8_t>(event.type));
     PutVarLen(out, static_cast<std::uint32_t>(payload.size()));
     out.insert(out.end(), payload.begin(), payload.end());
