@@ -106,20 +106,31 @@ MidiF1Data::MidiF1Data(const MidiF0Data& song) {
     // Each channel track measures its deltas from its own previous event:
     // the sum of the song's deltas since then, that is the difference of the
     // two times.
+    // A channel silent for longer than a delta can hold (weeks at any tempo)
+    // comes back as late as a delta allows, not at a wrapped, negative time.
     std::int64_t time = 0;
     std::int64_t previous[16] = {};
+    bool tooLong = false;
+    // The End of Track of a channel silent to the end may stay early: the
+    // merge keeps the latest one.
+    auto gap = [&](std::size_t k, bool end) {
+        const std::int64_t since = time - previous[k];
+        if (since <= std::numeric_limits<std::int32_t>::max()) return static_cast<std::int32_t>(since);
+        tooLong = tooLong || !end;
+        return std::numeric_limits<std::int32_t>::max();
+    };
     for (const MusicEvent& event : song.track->events) {
         time += event.delta;
         if (event.IsEndOfTrack()) {
             for (std::size_t k = 0; k < 16; ++k) {
-                tracks[k]->AppendEndOfTrack(static_cast<std::int32_t>(time - previous[k]));
+                tracks[k]->AppendEndOfTrack(gap(k, true));
                 previous[k] = time;
             }
             continue;
         }
         const std::size_t k = trackOf(event);
         MusicEvent copy(event);
-        copy.delta = static_cast<std::int32_t>(time - previous[k]);
+        copy.delta = gap(k, false);
         if (tracks[k]->count() < kTrackCapacity) {
             tracks[k]->events.push_back(std::move(copy));
         } else {
@@ -127,6 +138,7 @@ MidiF1Data::MidiF1Data(const MidiF0Data& song) {
         }
         previous[k] = time;
     }
+    if (tooLong) tracks[0]->ReportError(kTrackInternalError);
     state = kStateNoteForm;
 }
 

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/General.h"
 #include "track/MidiTrackData.h"
 #include "track/NoteKeys.h"
 
@@ -279,6 +280,12 @@ void MidiTrackData::ToNoteForm() {
     std::vector<std::int32_t> tail(NoteKeys::kFixed, -1);
     std::int64_t time = 0;
     bool anyOff = false;
+    bool tooLong = false;
+    // Deltas as a file can carry them sum exactly; only then is a length past
+    // what a duration holds known for what it is.
+    const bool fileTimes = std::all_of(events.begin(), events.end(), [](const MusicEvent& e) {
+        return e.delta >= 0 && e.delta <= static_cast<std::int32_t>(kMaxVarLen);
+    });
     for (std::size_t k = 0; k < n; ++k) {
         MusicEvent& event = events[k];
         time += event.delta;
@@ -306,7 +313,15 @@ void MidiTrackData::ToNoteForm() {
         // The walk summed the deltas between the two as they stood then, some
         // already enlarged by removed note-offs; modulo 2^32 that is the
         // difference of the two times.
-        events[on.index].duration = Narrow(time - on.start);
+        const std::int64_t held = time - on.start;
+        if (fileTimes && held > std::numeric_limits<std::int32_t>::max()) {
+            // Weeks of music at any tempo: kept at the longest length a note can
+            // have rather than wrapped into a negative one.
+            events[on.index].duration = std::numeric_limits<std::int32_t>::max();
+            tooLong = true;
+        } else {
+            events[on.index].duration = Narrow(held);
+        }
         head[id] = on.next;
         if (head[id] < 0) tail[id] = -1;
     }
@@ -328,6 +343,7 @@ void MidiTrackData::ToNoteForm() {
         }
         events.erase(events.begin() + static_cast<std::ptrdiff_t>(kept), events.end());
     }
+    if (tooLong) ReportError(kTrackInternalError);
     for (MusicEvent& event : events) {
         if (event.type != kTypeNote) continue;
         if (event.duration == 0) {

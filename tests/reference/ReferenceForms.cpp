@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 #include "song/MidiFileLoader.h"
@@ -42,6 +43,10 @@ void ToNoteForm(MidiTrackData& track) {
         return;
     }
     auto& events = track.events;
+    bool tooLong = false;
+    const bool fileTimes = std::all_of(events.begin(), events.end(), [](const MusicEvent& e) {
+        return e.delta >= 0 && e.delta <= static_cast<std::int32_t>(kMaxVarLen);
+    });
     // Pairing, first in first out: each note-on takes the first later
     // note-off of its channel and key that no earlier note-on has taken.
     for (std::int32_t i = 0; i < track.count(); ++i) {
@@ -53,7 +58,10 @@ void ToNoteForm(MidiTrackData& track) {
             const MusicEvent& off = events[static_cast<std::size_t>(j)];
             sum += off.delta;
             if (off.type == kTypeNoteOff && off.channel == note.channel && off.key == note.key) {
-                events[static_cast<std::size_t>(i)].duration = Narrow(sum);
+                const bool saturate = fileTimes && sum > std::numeric_limits<std::int32_t>::max();
+                tooLong = tooLong || saturate;
+                events[static_cast<std::size_t>(i)].duration =
+                    saturate ? std::numeric_limits<std::int32_t>::max() : Narrow(sum);
                 track.RemoveAt(j);
                 break;
             }
@@ -66,6 +74,7 @@ void ToNoteForm(MidiTrackData& track) {
             ++i;
         }
     }
+    if (tooLong) track.ReportError(kTrackInternalError);
     for (MusicEvent& event : events) {
         if (event.type != kTypeNote) continue;
         if (event.duration == 0) {
