@@ -4,16 +4,22 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
-#include <thread>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "platform/MessageSink.h"
+#if SOLVANE_CLI_WITH_SOUND
 #include "platform/MidiOutFactory.h"
+#endif
 #include "playback/MusicPlayer.h"
 #include "song/MidiF0Data.h"
 #include "song/MidiFileLoader.h"
@@ -113,6 +119,7 @@ int Convert(const std::vector<std::string>& args, CliSink& sink) {
     return sink.cannotOpen == before ? kExitWritten : kExitFailed;
 }
 
+#if SOLVANE_CLI_WITH_SOUND
 std::atomic<bool> g_interrupted{false};
 std::atomic<bool> g_finished{false};
 
@@ -186,6 +193,26 @@ int Ports() {
     return kExitWritten;
 }
 
+#else
+// Playing needs the synthesizer and the ALSA libraries, dozens of them with
+// their own dependencies, whose loading would cost every convert more than
+// the conversion itself. So play and ports are done by a companion program
+// built from this same source, which this process becomes.
+int RunSoundTool(char** argv) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path dir = error ? std::filesystem::path(".") : self.parent_path();
+    const std::filesystem::path candidates[] = {dir / "solvane-cli-sound", dir / SOLVANE_SOUND_TOOL_FROM_BIN / "solvane-cli-sound"};
+    int why = ENOENT;
+    for (const std::filesystem::path& tool : candidates) {
+        execv(tool.c_str(), argv);  // returns only when it could not start
+        if (errno != ENOENT) why = errno;
+    }
+    std::fprintf(stderr, "solvane-cli: cannot start %s: %s\n", candidates[0].c_str(), std::strerror(why));
+    return kExitFailed;
+}
+#endif
+
 int Info(const std::vector<std::string>& args) {
     if (args.size() != 1) return Usage("info needs IN");
     MidiFileLoader loader(args[0]);
@@ -232,10 +259,15 @@ int main(int argc, char** argv) {
         status = kExitWritten;
     } else if (command == "convert") {
         status = Convert(args, sink);
+#if SOLVANE_CLI_WITH_SOUND
     } else if (command == "play") {
         status = Play(args, sink);
     } else if (command == "ports") {
         status = args.empty() ? Ports() : Usage("ports takes no arguments");
+#else
+    } else if (command == "play" || command == "ports") {
+        status = RunSoundTool(argv);
+#endif
     } else if (command == "info") {
         status = Info(args);
     } else {
