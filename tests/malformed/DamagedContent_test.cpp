@@ -23,21 +23,14 @@ using test::Concat;
 using test::RecordingSink;
 using test::SmfBuilder;
 using test::VarLen;
+using test::kEnd;
+using test::Format0;
+using test::NoteBytes;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
-const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
-
-Bytes NoteBytes(int channel, int key, std::uint32_t length) {
-    return Concat({{0x00, static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key), 100},
-                   VarLen(length),
-                   {static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}});
-}
-
 const Bytes kTune = Concat({NoteBytes(0, 60, 96), NoteBytes(0, 64, 96)});
-
-Bytes Format0(const Bytes& body) { return SmfBuilder().Header(0, 1, 96).Track(Concat({body, kEnd})).Bytes(); }
 
 Bytes Format1(const std::vector<Bytes>& bodies, int declared) {
     SmfBuilder file;

@@ -21,11 +21,11 @@ using test::Concat;
 using test::RecordingSink;
 using test::SmfBuilder;
 using test::VarLen;
+using test::kEnd;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
-const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
 const Bytes kTune = {0x00, 0xC0, 0x05, 0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x00, 0x90, 64, 100, 0x60, 0x80, 64, 0};
 
 // A text event whose whole encoding (delta, FF 01, size, text) takes exactly total bytes.

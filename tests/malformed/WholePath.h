@@ -20,6 +20,18 @@
 
 namespace solvane::test {
 
+inline const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
+
+// A note of length ticks on channel, with explicit statuses.
+inline Bytes NoteBytes(int channel, int key, std::uint32_t length) {
+    return Concat({{0x00, static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key), 100},
+                   VarLen(length),
+                   {static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}});
+}
+
+// A format-0 file at 96 ticks a quarter: body and an End of Track.
+inline Bytes Format0(const Bytes& body) { return SmfBuilder().Header(0, 1, 96).Track(Concat({body, kEnd})).Bytes(); }
+
 // The 14 header bytes a song without an End of Track is written as.
 inline Bytes HeaderOnly(int division) {
     return SmfBuilder().Header(0, 1, division).Bytes();
