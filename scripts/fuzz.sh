@@ -18,10 +18,10 @@ targets=("$@")
 [ "${#targets[@]}" -eq 0 ] && targets=(fuzz_load_save fuzz_load_play)
 build="${BUILD_DIR:-$root/build-fuzz}"
 jobs="${SOLVANE_JOBS:-$(nproc)}"
-# Inputs are cut at 4 KB: the core's conversions grow with the square of the
-# events, and a real file of 40 KB takes seconds under the sanitizers, while
-# 4 KB inputs run some 300 times a second and reach every branch of the
-# reader and the writer. Files at the size limits are the malformed suite's.
+# Inputs are cut at 4 KB: each runs the load, four saves and four reloads
+# under the sanitizers, and small inputs run hundreds of times a second while
+# reaching every branch of the reader and the writer. Files at the size
+# limits are the malformed suite's.
 max_len=4096
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
