@@ -8,7 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <utility>
-#include <vector>
+
+#include "track/EventBytes.h"
 
 namespace solvane {
 
@@ -123,8 +124,11 @@ public:
     std::int32_t subtype = 0;
     std::int32_t value = 0;
     std::int32_t length = 0;
-    std::vector<std::uint8_t> data;  // only the bytes written; the rest of the block is zero
+    EventBytes data;  // only the bytes written; the rest of the block is zero
     std::int32_t channel = kNoChannel;
 };
+
+// Lists hold records by value and every pass walks them whole.
+static_assert(sizeof(MusicEvent) <= 48, "keep the record small");
 
 }  // namespace solvane
