@@ -1,5 +1,9 @@
 #include "support/ByteImage.h"
 
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
 namespace solvane {
 namespace {
 const std::uint8_t kZeros[kImageCapacity] = {};
@@ -7,10 +11,17 @@ const std::uint8_t kZeros[kImageCapacity] = {};
 
 const std::uint8_t* ByteImage::ZeroImage() { return kZeros; }
 
-std::uint8_t* ByteImage::MutableBytes() {
+std::uint8_t* ByteImage::MutableBytes(std::int32_t room) {
+    const auto wanted = static_cast<std::size_t>(std::clamp(room, 1, kImageCapacity));
+    if (!block_.empty() && block_.size() < wanted) {
+        MemoryBlock grown(kImageCapacity);
+        if (grown.empty()) return nullptr;
+        std::memcpy(grown.data(), block_.data(), block_.size());
+        block_ = std::move(grown);
+    }
     if (block_.empty() && !tried_) {
         tried_ = true;  // report a failed allocation once, not at every write
-        block_ = MemoryBlock(kImageCapacity);
+        block_ = MemoryBlock(wanted);
     }
     return block_.data();
 }

@@ -2,7 +2,10 @@
 // The bytes of a Standard MIDI File (or of one chunk): a fixed image of
 // kImageCapacity bytes, the number of valid bytes and a read/write position.
 // The base of the song, the multi-track form and the track. The block is taken
-// on first write; until then the image reads as zeros, like a fresh block.
+// on first write; until then the image reads as zeros, like a fresh block. A
+// track read from a file takes a block of just its chunk's size: it never
+// holds more, and a piece has up to 33 of them. Asking for the whole image
+// later grows that block to full size.
 
 #include <cstdint>
 #include <string>
@@ -18,13 +21,16 @@ public:
     ByteImage(const ByteImage&) = delete;
     ByteImage& operator=(const ByteImage&) = delete;
 
-    // kImageCapacity readable bytes: the file bytes, zeros behind them.
+    // The file bytes, zeros behind them: kImageCapacity readable bytes, or
+    // as many as MutableBytes(room) took.
     const std::uint8_t* Bytes() const { return block_.empty() ? ZeroImage() : block_.data(); }
-    // The same bytes for writing; nullptr only when no memory could be had.
-    std::uint8_t* MutableBytes();
+    // The whole image for writing; nullptr only when no memory could be had.
+    std::uint8_t* MutableBytes() { return MutableBytes(kImageCapacity); }
+    // At least the first room bytes of the image for writing.
+    std::uint8_t* MutableBytes(std::int32_t room);
     // Byte at offset, or 0 outside the image.
     std::uint8_t At(std::int64_t offset) const {
-        return offset >= 0 && offset < kImageCapacity ? Bytes()[offset] : 0;
+        return offset >= 0 && offset < Readable() ? Bytes()[offset] : 0;
     }
 
     // Reads the whole file; 1, or 0 with size 0 when it does not open.
@@ -38,6 +44,9 @@ public:
 
 private:
     static const std::uint8_t* ZeroImage();
+    std::int64_t Readable() const {
+        return block_.empty() ? kImageCapacity : static_cast<std::int64_t>(block_.size());
+    }
 
     MemoryBlock block_;
     bool tried_ = false;

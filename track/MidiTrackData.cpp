@@ -79,7 +79,7 @@ MidiTrackData::MidiTrackData(std::int32_t imageSize, std::int32_t offset, const 
         ReportError(kTrackInternalError);
         return;
     }
-    std::uint8_t* bytes = MutableBytes();
+    std::uint8_t* bytes = MutableBytes(static_cast<std::int32_t>(chunkSize));
     if (bytes == nullptr) return;
     std::memcpy(bytes, image + start, static_cast<std::size_t>(chunkSize));
     size = static_cast<std::int32_t>(chunkSize);

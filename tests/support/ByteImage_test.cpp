@@ -74,6 +74,25 @@ TEST(ByteImage, AWriteShowsThroughBytesAndLeavesTheRestZero) {
     EXPECT_TRUE(AllZero(image.Bytes() + 1, image.Bytes() + kImageCapacity - 1));
 }
 
+TEST(ByteImage, APartialBlockReadsZeroBehindItAndGrowsWholeWhenAskedFor) {
+    ByteImage image;
+    std::uint8_t* part = image.MutableBytes(4);
+    ASSERT_NE(part, nullptr);
+    std::copy_n("MTrk", 4, part);
+    EXPECT_EQ(image.At(3), 'k');
+    EXPECT_EQ(image.At(4), 0);
+    EXPECT_EQ(image.At(kImageCapacity - 1), 0);
+    EXPECT_EQ(image.MutableBytes(2), part);  // room enough already
+
+    std::uint8_t* whole = image.MutableBytes();
+    ASSERT_NE(whole, nullptr);
+    whole[kImageCapacity - 1] = 0x7F;
+    EXPECT_EQ(image.At(0), 'M');
+    EXPECT_EQ(image.At(3), 'k');
+    EXPECT_EQ(image.At(kImageCapacity - 1), 0x7F);
+    EXPECT_TRUE(AllZero(image.Bytes() + 4, image.Bytes() + kImageCapacity - 1));
+}
+
 TEST(ByteImage, LoadsAFileAndLeavesTheCursorAlone) {
     RecordingSink sink;
     const Bytes content = Pattern(1000);
