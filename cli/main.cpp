@@ -112,14 +112,16 @@ int Convert(const std::vector<std::string>& args, CliSink& sink) {
     if (files.size() != 2) return Usage("convert needs IN and OUT");
     MidiFileLoader loader(files[0]);
     if (!BuildLoaded(loader)) return kExitNoSong;
-    // The window's Save: a copy, event form, time mirror, then pitch inversion.
-    MidiF0Data copy(*loader.song);
-    copy.ToEventForm();
-    if (horizontal) copy.ReverseHorizontal();
-    if (vertical) copy.ReverseVertical();
-    copy.WriteSmf();
+    // The window's Save: event form, time mirror, then pitch inversion. The
+    // window works on a copy, as its loaded piece stays; here nothing else
+    // needs the piece, so it is converted itself, without a copy of every event.
+    MidiF0Data& song = *loader.song;
+    song.ToEventForm();
+    if (horizontal) song.ReverseHorizontal();
+    if (vertical) song.ReverseVertical();
+    song.WriteSmf();
     const int before = sink.cannotOpen.load();
-    solvane::WriteWholeFile(files[1], copy.Bytes(), copy.size);
+    solvane::WriteWholeFile(files[1], song.Bytes(), song.size);
     return sink.cannotOpen == before ? kExitWritten : kExitFailed;
 }
 
