@@ -249,16 +249,30 @@ void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks)
 // of Track it removed: counted here and reported at the end.
 bool MidiTrackData::MergeAllAtOnce(const std::vector<const MidiTrackData*>& tracks) {
     if (state != kStateNoteForm || !events.empty()) return false;
-    std::size_t total = 0;
-    for (const MidiTrackData* track : tracks) {
-        if (track->state != kStateNoteForm) return false;
+    // One look at every event: whether the merge can be done at once, and
+    // what each track brings to the reports.
+    struct Counts {
         std::int64_t length = 0;
-        for (const MusicEvent& event : track->events) {
+        std::int64_t oversized = 0;
+        std::int64_t oversizedEnds = 0;
+    };
+    std::vector<Counts> counts(tracks.size());
+    std::size_t total = 0;
+    std::size_t notes = 0;
+    for (std::size_t k = 0; k < tracks.size(); ++k) {
+        const MidiTrackData& track = *tracks[k];
+        if (track.state != kStateNoteForm) return false;
+        Counts& c = counts[k];
+        for (const MusicEvent& event : track.events) {
             if (event.delta < 0) return false;
-            length += event.delta;
+            c.length += event.delta;
+            notes += event.type == kTypeNote ? 1 : 0;
+            if (!Oversized(event)) continue;
+            ++c.oversized;
+            c.oversizedEnds += event.IsEndOfTrack() ? 1 : 0;
         }
-        if (length > std::numeric_limits<std::int32_t>::max()) return false;
-        total += track->events.size();
+        if (c.length > std::numeric_limits<std::int32_t>::max()) return false;
+        total += track.events.size();
     }
     if (total > static_cast<std::size_t>(kTrackCapacity)) return false;
 
@@ -272,15 +286,7 @@ bool MidiTrackData::MergeAllAtOnce(const std::vector<const MidiTrackData*>& trac
     std::int32_t lastTrack = -1;
     for (auto k = static_cast<std::int32_t>(tracks.size()) - 1; k >= 0; --k) {
         const MidiTrackData& track = *tracks[static_cast<std::size_t>(k)];
-        std::int64_t oversized = 0;
-        std::int64_t oversizedEnds = 0;
-        std::int64_t length = 0;
-        for (const MusicEvent& event : track.events) {
-            length += event.delta;
-            if (!Oversized(event)) continue;
-            ++oversized;
-            oversizedEnds += event.IsEndOfTrack() ? 1 : 0;
-        }
+        const auto [length, oversized, oversizedEnds] = counts[static_cast<std::size_t>(k)];
         reports += 2 * mergedOversized + oversized;
         // The merged list's last event: the latest track end, the higher track at a tie.
         if (!track.events.empty() && length > lastTime) {
@@ -322,7 +328,10 @@ bool MidiTrackData::MergeAllAtOnce(const std::vector<const MidiTrackData*>& trac
         }
         heads[at] = moving;
     };
-    events.reserve(total);
+    // A song is brought to event form before it is saved or played, which
+    // adds a note-off for each note: room for them now spares moving the
+    // whole list then (the room is only address space until it is used).
+    events.reserve(total + notes + 16);
     std::int64_t placed = 0;  // time of the event appended last
     while (!heads.empty()) {
         Head& head = heads[0];
