@@ -35,6 +35,54 @@ std::int32_t TimeSignatureCode(std::uint8_t numerator, std::uint8_t denominatorP
     return 0;
 }
 
+// Skips a variable-length number as the reader does; returns its value.
+std::int64_t SkipVarLen(const std::uint8_t* bytes, std::int64_t size, std::int64_t& at) {
+    constexpr std::int64_t kBeyondAnyChunk = std::int64_t{1} << 32;  // and far from overflowing
+    std::int64_t value = 0;
+    for (; at < size; ++at) {
+        value = std::min(kBeyondAnyChunk, (value << 7) | (bytes[at] & 0x7F));
+        if ((bytes[at] & 0x80) == 0) return ++at, value;
+    }
+    return value;
+}
+
+// The number of events in a chunk, walking it as the reader will, but only
+// by the events' sizes. Always moves on, so it ends.
+std::int64_t CountEvents(const std::uint8_t* bytes, std::int64_t size, std::int32_t runningStatus) {
+    std::int64_t count = 0;
+    std::int64_t at = 8;
+    while (at < size) {
+        ++count;
+        SkipVarLen(bytes, size, at);
+        if (at >= size) break;
+        std::int32_t status = bytes[at];
+        if (status >= 0x80) {
+            ++at;
+        } else {
+            status = runningStatus;
+        }
+        switch (status & 0xF0) {
+            case 0x80: case 0x90: case 0xA0: case 0xB0: case 0xE0: at += 2; break;
+            case 0xC0: case 0xD0: at += 1; break;
+            default:
+                if (status == 0xF0) {
+                    while (at < size && bytes[at] != 0xF7) ++at;
+                    ++at;
+                } else if (status == 0xF7) {
+                    at += at < size ? 1 + bytes[at] : 0;
+                } else if (status == 0xFF) {
+                    ++at;
+                    at += SkipVarLen(bytes, size, at);
+                } else if (bytes[at - 1] < 0x80) {
+                    ++at;  // a data byte with no status: the reader skips it
+                }
+                break;
+        }
+        if (status >= 0x80 && status != 0xFF) runningStatus = status;
+    }
+    return count;
+}
+
 }  // namespace
 
 void MidiTrackData::ReportError(std::uint32_t code) const { ReportModuleError(Module::kMidiTrackData, code); }
@@ -85,9 +133,12 @@ MidiTrackData::MidiTrackData(std::int32_t imageSize, std::int32_t offset, const 
     size = static_cast<std::int32_t>(chunkSize);
     state = kStateImage;
     cursor = 8;
-    // Every event takes at least two bytes (delta and one more), so the list
-    // never needs to grow while the chunk is read.
-    events.reserve(static_cast<std::size_t>(std::min<std::int64_t>(kTrackCapacity, length / 2 + 1)));
+    // Room for the events the chunk holds, counted ahead: memory a fresh
+    // process touches is costly, and room for every event being as short as
+    // can be would often be twice what a real file needs. The count is exact
+    // for sound chunks; should it fall short, the list grows as lists do.
+    events.reserve(static_cast<std::size_t>(
+        std::min<std::int64_t>(kTrackCapacity, CountEvents(bytes, size, g_lastStatus) + 1)));
     while (cursor < size) {
         // A full list ends the reading: what was read stays, the rest is dropped once, with a report.
         if (ListFull()) {
@@ -115,6 +166,7 @@ MidiTrackData::MidiTrackData(const MidiTrackData& other) : ByteImage() {
 }
 
 void MidiTrackData::ParseNextEvent() {
+    if (ReadShortChannelEvent()) return;
     std::int64_t position = cursor;
     const std::uint32_t delta = ReadVarLen(position);
     cursor = static_cast<std::int32_t>(std::min<std::int64_t>(position, size));
@@ -167,9 +219,41 @@ void MidiTrackData::ParseMessage(MusicEvent& event) {
     if (g_currentStatus != 0xFF) g_lastStatus = g_currentStatus;
 }
 
-std::int64_t MidiTrackData::DecodeMessage(MusicEvent& event, std::int32_t status, std::int64_t dataStart) const {
-    const std::int32_t d1 = ChunkByte(dataStart);
-    const std::int32_t d2 = ChunkByte(dataStart + 1);
+// Nearly every event of a file is a delta of a few bytes and a channel
+// message, far from the chunk's end. Those are read here straight from the
+// bytes, with the result the general reading gives them (which checks each
+// byte against the end); anything else is left to it.
+bool MidiTrackData::ReadShortChannelEvent() {
+    if (std::int64_t{cursor} + 8 > size) return false;  // the last bytes: the general reading
+    const std::uint8_t* bytes = Bytes() + cursor;
+    std::uint32_t delta = 0;
+    std::int32_t used = 0;
+    for (;;) {
+        const std::uint8_t byte = bytes[used++];
+        if ((byte & 0x80) == 0) {
+            delta += byte;
+            break;
+        }
+        if (used == 4) return false;
+        delta = (delta + byte - 0x80) << 7;
+    }
+    std::int32_t status = bytes[used];
+    std::int32_t dataAt = used + 1;
+    if (status < 0x80) {  // running status
+        status = g_lastStatus;
+        dataAt = used;
+    }
+    if (status < 0x80 || status >= 0xF0) return false;
+    MusicEvent& event = events.emplace_back(static_cast<std::int32_t>(delta));
+    const std::int32_t covered = DecodeChannelMessage(event, status, bytes[dataAt], bytes[dataAt + 1]);
+    cursor += dataAt - 1 + covered;
+    g_currentStatus = status;
+    g_lastStatus = status;
+    return true;
+}
+
+std::int32_t MidiTrackData::DecodeChannelMessage(MusicEvent& event, std::int32_t status, std::int32_t d1,
+                                                 std::int32_t d2) const {
     const std::int32_t channel = status & 0x0F;
     switch (status & 0xF0) {
         case 0x90:
@@ -216,7 +300,14 @@ std::int64_t MidiTrackData::DecodeMessage(MusicEvent& event, std::int32_t status
             event.length = 3;
             return 3;
         default:
-            break;
+            return 0;
+    }
+}
+
+std::int64_t MidiTrackData::DecodeMessage(MusicEvent& event, std::int32_t status, std::int64_t dataStart) const {
+    if (const std::int32_t covered = DecodeChannelMessage(event, status, ChunkByte(dataStart), ChunkByte(dataStart + 1));
+        covered > 0) {
+        return covered;
     }
     switch (status) {
         case 0xF0: return DecodeSysEx(event, dataStart);

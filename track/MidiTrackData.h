@@ -111,6 +111,8 @@ public:
 private:
     std::uint8_t ChunkByte(std::int64_t offset) const { return offset < size ? At(offset) : 0; }
     void ParseNextEvent();
+    bool ReadShortChannelEvent();
+    std::int32_t DecodeChannelMessage(MusicEvent& event, std::int32_t status, std::int32_t d1, std::int32_t d2) const;
     std::uint32_t ReadVarLen(std::int64_t& position) const;
     void ParseMessage(MusicEvent& event);
     std::int64_t DecodeMessage(MusicEvent& event, std::int32_t status, std::int64_t dataStart) const;
