@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "support/General.h"
+#include "support/Messages.h"
 #include "track/MidiTrackData.h"
 #include "track/NoteKeys.h"
 
@@ -269,25 +270,23 @@ void MidiTrackData::ToNoteForm() {
     // queue per channel and key, linked through their entries in open.
     struct Open {
         std::int64_t start;
-        std::size_t index;
+        std::uint32_t index;
         std::int32_t next;
     };
     std::vector<Open> open;
-    open.reserve(static_cast<std::size_t>(
-        std::count_if(events.begin(), events.end(), [](const MusicEvent& e) { return e.type == kTypeNoteOn; })));
+    open.reserve(n / 2 + 1);  // address space: only what is used is touched
     NoteKeys keys;
     std::vector<std::int32_t> head(NoteKeys::kFixed, -1);
     std::vector<std::int32_t> tail(NoteKeys::kFixed, -1);
     std::int64_t time = 0;
-    bool anyOff = false;
-    bool tooLong = false;
     // Deltas as a file can carry them sum exactly; only then is a length past
-    // what a duration holds known for what it is.
-    const bool fileTimes = std::all_of(events.begin(), events.end(), [](const MusicEvent& e) {
-        return e.delta >= 0 && e.delta <= static_cast<std::int32_t>(kMaxVarLen);
-    });
+    // what a duration holds known for what it is. Known at the end, so such
+    // notes are noted on the way.
+    bool fileTimes = true;
+    std::vector<std::uint32_t> tooLong;
     for (std::size_t k = 0; k < n; ++k) {
         MusicEvent& event = events[k];
+        fileTimes = fileTimes && event.delta >= 0 && event.delta <= static_cast<std::int32_t>(kMaxVarLen);
         time += event.delta;
         if (event.type != kTypeNoteOn && event.type != kTypeNoteOff) continue;
         const auto id = static_cast<std::size_t>(keys.Of(event.channel, event.key));
@@ -298,7 +297,7 @@ void MidiTrackData::ToNoteForm() {
         if (event.type == kTypeNoteOn) {
             event.type = kTypeNote;  // every note-on becomes a note, closed or not
             const auto entry = static_cast<std::int32_t>(open.size());
-            open.push_back({time, k, -1});
+            open.push_back({time, static_cast<std::uint32_t>(k), -1});
             if (tail[id] >= 0) {
                 open[static_cast<std::size_t>(tail[id])].next = entry;
             } else {
@@ -307,52 +306,61 @@ void MidiTrackData::ToNoteForm() {
             tail[id] = entry;
             continue;
         }
-        anyOff = true;
         if (head[id] < 0) continue;
         const Open& on = open[static_cast<std::size_t>(head[id])];
         // The walk summed the deltas between the two as they stood then, some
         // already enlarged by removed note-offs; modulo 2^32 that is the
         // difference of the two times.
         const std::int64_t held = time - on.start;
-        if (fileTimes && held > std::numeric_limits<std::int32_t>::max()) {
-            // Weeks of music at any tempo: kept at the longest length a note can
-            // have rather than wrapped into a negative one.
-            events[on.index].duration = std::numeric_limits<std::int32_t>::max();
-            tooLong = true;
-        } else {
-            events[on.index].duration = Narrow(held);
-        }
+        events[on.index].duration = Narrow(held);
+        if (held > std::numeric_limits<std::int32_t>::max()) tooLong.push_back(on.index);
         head[id] = on.next;
         if (head[id] < 0) tail[id] = -1;
     }
-    // Every note-off goes, closing or not; each passes its delta on to the
-    // event that follows it, and the last ones take theirs with them.
-    if (anyOff) {
-        std::size_t kept = 0;
-        std::int64_t carried = 0;
-        for (std::size_t k = 0; k < n; ++k) {
-            if (events[k].type == kTypeNoteOff) {
-                carried += events[k].delta;
-                Destroy(events[k]);
-                continue;
+    if (!fileTimes) tooLong.clear();
+    // Weeks of music at any tempo: kept at the longest length a note can have
+    // rather than wrapped into a negative one.
+    for (const std::uint32_t index : tooLong) events[index].duration = std::numeric_limits<std::int32_t>::max();
+
+    // Then, in one pass: every note-off goes, closing or not, each passing
+    // its delta on to the event that follows it (the last ones take theirs
+    // with them); a note of no length (never closed, or closed at once) is
+    // marked, as there is nothing to hear. The walk did these one after the
+    // other, so its reports are counted here and given in its order.
+    std::int64_t oversizedOffs = 0;
+    std::int64_t negativeLengths = 0;
+    bool anyMarked = false;
+    std::size_t kept = 0;
+    std::int64_t carried = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        MusicEvent& event = events[k];
+        if (event.type == kTypeNoteOff) {
+            carried += event.delta;
+            if (event.length > kEventDataBlock) {
+                ++oversizedOffs;
+                event.length = 0;  // reported below, in the walk's order
             }
-            events[k].delta = Narrow(events[k].delta + carried);
-            carried = 0;
-            if (kept != k) events[kept] = std::move(events[k]);
-            ++kept;
+            Destroy(event);
+            continue;
         }
-        events.erase(events.begin() + static_cast<std::ptrdiff_t>(kept), events.end());
-    }
-    if (tooLong) ReportError(kTrackInternalError);
-    for (MusicEvent& event : events) {
-        if (event.type != kTypeNote) continue;
-        if (event.duration == 0) {
-            event.type = kTypeMarked;  // never closed, or closed at once: nothing to hear
-        } else if (event.duration < 0) {
-            ReportError(kTrackInternalError);
+        event.delta = Narrow(event.delta + carried);
+        carried = 0;
+        if (event.type == kTypeNote) {
+            if (event.duration == 0) {
+                event.type = kTypeMarked;
+            } else if (event.duration < 0) {
+                ++negativeLengths;
+            }
         }
+        anyMarked = anyMarked || event.type == kTypeMarked;
+        if (kept != k) events[kept] = std::move(event);
+        ++kept;
     }
-    DropMarked();
+    events.erase(events.begin() + static_cast<std::ptrdiff_t>(kept), events.end());
+    for (std::int64_t r = 0; r < oversizedOffs; ++r) ReportModuleError(Module::kMusicEvent, kEventDataTooLarge);
+    if (!tooLong.empty()) ReportError(kTrackInternalError);
+    for (std::int64_t r = 0; r < negativeLengths; ++r) ReportError(kTrackInternalError);
+    if (anyMarked) DropMarked();
     state = kStateNoteForm;
 }
 
