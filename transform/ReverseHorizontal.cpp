@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <limits>
 #include <vector>
 
 #include "song/MidiF0Data.h"
@@ -14,6 +17,70 @@ namespace {
 
 bool IsNoteOff(const MusicEvent& event) {
     return event.type == kTypeNoteOff || (event.type == kTypeNoteOn && event.velocity == 0);
+}
+
+// The same shift in one walk from the back, for the lists songs have: no
+// delta below 0, a length a delta can hold and no marked events. Then the
+// placeholders that go pass on no time that could wrap, and what stays is:
+// each channel's first program change in front (channel 15's first, with no
+// delta), each later one in the slot of the one before it, and the slot of
+// the last one gone, its delta added to the event after it. Each event moves
+// once, by the number of slots that go behind it.
+bool ShiftProgramChangesInPlace(MidiTrackData& t) {
+    constexpr std::size_t kChannels = 16;
+    auto& events = t.events;
+    const std::size_t n = events.size();
+    auto channelOf = [&events, n](std::size_t p) -> std::int32_t {
+        const MusicEvent& event = events[p];  // the End of Track, last, is never looked at
+        const bool shifted = p + 1 < n && event.type == kTypeProgram && event.channel >= 0 &&
+                             event.channel < static_cast<std::int32_t>(kChannels);
+        return shifted ? event.channel : -1;
+    };
+    std::int64_t length = 0;
+    std::size_t last[kChannels];
+    std::fill(std::begin(last), std::end(last), n);
+    for (std::size_t p = 0; p < n; ++p) {
+        const MusicEvent& event = events[p];
+        if (event.delta < 0 || event.type == kTypeMarked) return false;
+        length += event.delta;
+        if (const std::int32_t c = channelOf(p); c >= 0) last[c] = p;
+    }
+    if (length > std::numeric_limits<std::int32_t>::max()) return false;
+    const auto gone = static_cast<std::size_t>(
+        std::count_if(std::begin(last), std::end(last), [n](std::size_t p) { return p < n; }));
+    if (gone == 0) return true;
+    MusicEvent next[kChannels];  // the program change the channel's slot takes
+    std::size_t goneBefore = gone;  // slots that go in front of p
+    std::size_t after = n;           // where the event after p went
+    for (std::size_t p = n; p-- > 0;) {
+        MusicEvent& event = events[p];
+        const std::int32_t c = channelOf(p);
+        if (c >= 0 && p == last[c]) {
+            events[after].delta += event.delta;
+            next[c] = std::move(event);
+            --goneBefore;
+            continue;
+        }
+        const std::size_t to = p + (gone - goneBefore);
+        if (c >= 0) {
+            const std::int32_t slotDelta = event.delta;
+            MusicEvent mine = std::move(event);
+            events[to] = std::move(next[c]);
+            events[to].delta = slotDelta;
+            next[c] = std::move(mine);
+        } else if (to != p) {
+            events[to] = std::move(event);
+        }
+        after = to;
+    }
+    std::size_t front = 0;
+    for (std::size_t k = kChannels; k-- > 0;) {
+        if (last[k] == n) continue;
+        events[front] = std::move(next[k]);
+        events[front].delta = 0;
+        ++front;
+    }
+    return true;
 }
 
 }  // namespace
@@ -58,11 +125,23 @@ void MidiF0Data::ReverseHorizontal() {
             top[id] = i;
         }
     }
-    std::reverse(t.events.begin(), t.events.end() - 1);  // the events proper, with their deltas
-    // Each event now waits as long as the event that followed it did; the
-    // first starts at once and the End of Track keeps its own gap.
-    for (std::int32_t k = n - 2; k >= 1; --k) at(k).delta = at(k - 1).delta;
-    at(0).delta = 0;
+    // The events proper change ends; each now waits as long as the event
+    // that followed it did, the first starts at once and the End of Track
+    // keeps its own gap. In one walk from both ends: the slot at the back is
+    // read before it is written, its delta kept for the next step.
+    std::int32_t i = 0;
+    std::int32_t j = n - 2;
+    std::int32_t behindJ = 0;  // the delta the event behind slot j had (none for the last)
+    for (; i < j; ++i, --j) {
+        const std::int32_t deltaJ = at(j).delta;
+        const std::int32_t behindI = at(i + 1).delta;
+        at(i).Swap(at(j));
+        at(i).delta = behindJ;
+        at(j).delta = behindI;
+        behindJ = deltaJ;
+    }
+    if (i == j) at(i).delta = behindJ;  // the middle event stays where it is
+    if (n == 1) at(0).delta = 0;      // the End of Track alone
     ShiftProgramChanges();
 }
 
@@ -76,6 +155,7 @@ void MidiF0Data::ReverseHorizontal() {
 // go as marked events do.
 void MidiF0Data::ShiftProgramChanges() {
     MidiTrackData& t = *track;
+    if (ShiftProgramChangesInPlace(t)) return;
     constexpr std::int32_t kChannels = 16;
     const std::size_t n = t.events.size();
     t.events.resize(n + kChannels);

@@ -133,6 +133,9 @@ TEST_P(SongOperation, GivesTheEventsAndReportsOfThePlainWalk) {
         RandomLists random(seed);
         ListShape shape = ShapeFor(seed, false, seed <= kInputs ? 60 : 700);
         shape.wildChannels = shape.wildChannels && op.wildKeys;
+        // Some lists as a loaded song has them, with nothing marked: the
+        // reversal then shifts the program changes in one walk.
+        shape.marked = seed % 8 != 1;
         const std::vector<MusicEvent> input = random.List(shape);
         const std::int32_t state = random.Chance(5) ? kStateNoteForm : kStateEventForm;
         auto expected = test::SongWithExactly(state, input);

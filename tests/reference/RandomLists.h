@@ -22,6 +22,7 @@ struct ListShape {
     bool oversized = true;      // records of more than 256 data bytes
     bool endAtEnd = true;       // usually an End of Track last
     bool noteForm = false;      // notes with durations instead of note-ons and note-offs
+    bool marked = true;         // records marked for removal, as the reader leaves them
 };
 
 class RandomLists {
@@ -155,7 +156,7 @@ public:
             } else {
                 event.length = Chance(50) ? 0 : 3;
             }
-        } else if (roll < 95) {
+        } else if (roll < 95 && shape.marked) {
             event.type = kTypeMarked;
             event.subtype = Between(8, 12);
             if (shape.oversized && Chance(20)) Data(event, shape);
