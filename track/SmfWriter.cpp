@@ -21,6 +21,37 @@ bool IsSysEx(const MusicEvent& event) { return event.type == kTypeSysEx || event
 // would read back as status bytes.
 std::uint8_t DataByte(std::int32_t value) { return static_cast<std::uint8_t>(std::clamp(value, 0, 0x7F)); }
 
+bool IsChannelEvent(std::int32_t type) {
+    return type == kTypeNoteOff || type == kTypeNoteOn || type == kTypeControl || type == kTypeProgram ||
+           type == kTypePitchBend;
+}
+
+// A channel event (its channel already checked) into out; returns its size.
+std::int32_t PutChannelEvent(const MusicEvent& event, std::uint8_t* out) {
+    out[0] = static_cast<std::uint8_t>(event.type | event.channel);
+    switch (event.type) {
+        case kTypeNoteOff:
+            out[1] = DataByte(event.key);
+            out[2] = 0x40;  // release velocity is always 64
+            return 3;
+        case kTypeNoteOn:
+            out[1] = DataByte(event.key);
+            out[2] = DataByte(event.velocity);
+            return 3;
+        case kTypeControl:
+            out[1] = DataByte(event.subtype);
+            out[2] = DataByte(event.value);
+            return 3;
+        case kTypeProgram:
+            out[1] = DataByte(event.value);
+            return 2;
+        default:  // pitch bend
+            out[1] = DataByte(event.key);
+            out[2] = DataByte(event.value);
+            return 3;
+    }
+}
+
 // A few bytes at the end: push_back, which costs less than a range insert.
 void Put(std::vector<std::uint8_t>& out, std::initializer_list<std::uint8_t> bytes) {
     for (const std::uint8_t b : bytes) out.push_back(b);
@@ -190,13 +221,21 @@ void MidiTrackData::WriteTrack() {
     // file that filled the whole image would read back as cut ("data too
     // large"), so one byte stays free.
     constexpr std::size_t kChunkCapacity = kImageCapacity - 14 - 1;
-    std::vector<std::uint8_t> chunk(8);
-    chunk.reserve(kChunkCapacity);
-    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t> chunk(kChunkCapacity);
+    std::size_t used = 8;
+    std::vector<std::uint8_t> bytes;  // an event other than a channel event
+    std::uint8_t channelBytes[3];
     std::int64_t carried = 0;  // deltas of events that could not be written
     for (const MusicEvent& event : events) {
-        bytes.clear();
-        const std::int32_t n = EncodeEvent(event, bytes);
+        const std::uint8_t* encoded = channelBytes;
+        std::int32_t n = 0;
+        if (IsChannelEvent(event.type) && event.channel >= 0 && event.channel <= 15) {
+            n = PutChannelEvent(event, channelBytes);
+        } else {
+            bytes.clear();
+            n = EncodeEvent(event, bytes);
+            encoded = bytes.data();
+        }
         std::int64_t delta = carried + event.delta;
         if (n < 0) {
             carried = delta;  // left out: the next event keeps its time
@@ -213,15 +252,18 @@ void MidiTrackData::WriteTrack() {
         const bool last = &event == &events.back();
         // The chunk must fit the image and still close with its End of Track.
         const std::size_t room = last ? 0 : sizeof kEndOfTrack;
-        if (chunk.size() + static_cast<std::size_t>(deltaLength) + bytes.size() + room > kChunkCapacity) {
+        if (used + static_cast<std::size_t>(deltaLength) + static_cast<std::size_t>(n) + room > kChunkCapacity) {
             ReportGeneralError(kGeneralDataTooLarge);
-            chunk.insert(chunk.end(), std::begin(kEndOfTrack), std::end(kEndOfTrack));
+            std::memcpy(chunk.data() + used, kEndOfTrack, sizeof kEndOfTrack);
+            used += sizeof kEndOfTrack;
             break;
         }
-        for (int i = 0; i < deltaLength; ++i) chunk.push_back(deltaBytes[i]);
-        for (const std::uint8_t b : bytes) chunk.push_back(b);
+        std::memcpy(chunk.data() + used, deltaBytes, static_cast<std::size_t>(deltaLength));
+        used += static_cast<std::size_t>(deltaLength);
+        std::memcpy(chunk.data() + used, encoded, static_cast<std::size_t>(n));
+        used += static_cast<std::size_t>(n);
     }
-    const auto length = static_cast<std::uint32_t>(chunk.size() - 8);
+    const auto length = static_cast<std::uint32_t>(used - 8);
     std::memcpy(chunk.data(), "MTrk", 4);
     chunk[4] = static_cast<std::uint8_t>(length >> 24);
     chunk[5] = static_cast<std::uint8_t>(length >> 16);
@@ -229,38 +271,25 @@ void MidiTrackData::WriteTrack() {
     chunk[7] = static_cast<std::uint8_t>(length);
     std::uint8_t* image = MutableBytes();
     if (image == nullptr) return;
-    std::memcpy(image, chunk.data(), chunk.size());
-    size = static_cast<std::int32_t>(chunk.size());
+    std::memcpy(image, chunk.data(), used);
+    size = static_cast<std::int32_t>(used);
     cursor = size;
     state = kStateImage;
 }
 
 std::int32_t MidiTrackData::EncodeEvent(const MusicEvent& event, std::vector<std::uint8_t>& out) const {
     const std::size_t start = out.size();
-    const bool channelEvent = event.type == kTypeNoteOff || event.type == kTypeNoteOn ||
-                              event.type == kTypeControl || event.type == kTypeProgram ||
-                              event.type == kTypePitchBend;
-    if (channelEvent && (event.channel < 0 || event.channel > 15)) {
-        ReportError(kTrackBadChannel);
-        return -1;
+    if (IsChannelEvent(event.type)) {
+        if (event.channel < 0 || event.channel > 15) {
+            ReportError(kTrackBadChannel);
+            return -1;
+        }
+        std::uint8_t bytes[3];
+        const std::int32_t n = PutChannelEvent(event, bytes);
+        out.insert(out.end(), bytes, bytes + n);
+        return n;
     }
-    const auto status = static_cast<std::uint8_t>(event.type | event.channel);
     switch (event.type) {
-        case kTypeNoteOff:
-            Put(out, {status, DataByte(event.key), 0x40});  // release velocity is always 64
-            break;
-        case kTypeNoteOn:
-            Put(out, {status, DataByte(event.key), DataByte(event.velocity)});
-            break;
-        case kTypeControl:
-            Put(out, {status, DataByte(event.subtype), DataByte(event.value)});
-            break;
-        case kTypeProgram:
-            Put(out, {status, DataByte(event.value)});
-            break;
-        case kTypePitchBend:
-            Put(out, {status, DataByte(event.key), DataByte(event.value)});
-            break;
         case kTypeSysEx:
         case kTypeEscape:
             PutExclusive(event, out);
