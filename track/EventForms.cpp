@@ -396,12 +396,13 @@ void MidiTrackData::ToEventForm() {
         notes += event.type == kTypeNote ? 1 : 0;
         timesOnlyGrow = timesOnlyGrow && event.delta >= 0;
     }
+    std::size_t firstEnd = 0;  // no End of Track stands before this index
     if (timesOnlyGrow && events.size() + notes <= static_cast<std::size_t>(kTrackCapacity)) {
-        PlaceNoteOffsByTime(notes);
+        firstEnd = PlaceNoteOffsByTime(notes);
     } else {
         PlaceNoteOffsOneByOne();
     }
-    MoveEndOfTrackLast();
+    MoveEndOfTrackLast(firstEnd);
     state = kStateEventForm;
 }
 
@@ -414,7 +415,7 @@ void MidiTrackData::ToEventForm() {
 // with, at each time, the note-offs first (the later note's first), then the
 // original events in their order, each note-off of no length right before
 // its note. Every delta is the difference of two neighbouring times.
-void MidiTrackData::PlaceNoteOffsByTime(std::size_t notes) {
+std::size_t MidiTrackData::PlaceNoteOffsByTime(std::size_t notes) {
     // First, in order: where each note-off goes (the number of original
     // events before it) and every new delta; nothing moves yet. Note-offs
     // still to come wait in a binary heap, the next to place on top.
@@ -434,9 +435,11 @@ void MidiTrackData::PlaceNoteOffsByTime(std::size_t notes) {
         last = off.time;
     };
     const std::size_t n = events.size();
+    std::size_t firstEnd = n;  // the first End of Track, as an original index
     std::int32_t order = 0;
     for (std::size_t k = 0; k < n; ++k) {
         MusicEvent& event = events[k];
+        if (firstEnd == n && event.IsEndOfTrack()) firstEnd = k;
         time += event.delta;
         while (!pending.empty() && pending.front().time <= time) {
             place(pending.front(), static_cast<std::uint32_t>(k));
@@ -468,6 +471,7 @@ void MidiTrackData::PlaceNoteOffsByTime(std::size_t notes) {
     events.resize(n + offs.size());
     std::size_t slot = events.size();
     std::size_t o = offs.size();
+    std::size_t firstEndSlot = events.size();
     for (std::size_t k = n;; --k) {
         for (; o > 0 && offs[o - 1].before == k; --o) {
             // A new note-off, written over a record that holds no data.
@@ -486,7 +490,9 @@ void MidiTrackData::PlaceNoteOffsByTime(std::size_t notes) {
         }
         if (k == 0) break;
         if (--slot != k - 1) events[slot] = std::move(events[k - 1]);
+        if (k - 1 == firstEnd) firstEndSlot = slot;
     }
+    return firstEndSlot;
 }
 
 // The walk itself, with its searches over absolute times kept in blocks, for
@@ -553,8 +559,8 @@ void MidiTrackData::PlaceNoteOffsOneByOne() {
 }
 
 // The End of Track goes last, behind notes that outlast it.
-void MidiTrackData::MoveEndOfTrackLast() {
-    for (std::int32_t i = 0; i < count(); ++i) {
+void MidiTrackData::MoveEndOfTrackLast(std::size_t from) {
+    for (auto i = static_cast<std::int32_t>(std::min(from, events.size())); i < count(); ++i) {
         if (!events[static_cast<std::size_t>(i)].IsEndOfTrack()) continue;
         if (i + 1 < count()) {
             AddDeltaToNext(i);

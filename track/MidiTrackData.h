@@ -125,9 +125,10 @@ private:
     bool ListFull() const { return count() >= kTrackCapacity; }
     bool InRange(std::int32_t index) const { return index >= 0 && index < count(); }
     void AddDeltaToNext(std::int32_t index);
-    void PlaceNoteOffsByTime(std::size_t notes);
+    // Returns the index of the first End of Track afterwards (the list's size when none).
+    std::size_t PlaceNoteOffsByTime(std::size_t notes);
     void PlaceNoteOffsOneByOne();
-    void MoveEndOfTrackLast();
+    void MoveEndOfTrackLast(std::size_t from);  // no End of Track stands before from
     bool MergeAllAtOnce(const std::vector<const MidiTrackData*>& tracks);
 };
 
