@@ -129,11 +129,12 @@ MidiF1Data::MidiF1Data(const MidiF0Data& song) {
             continue;
         }
         const std::size_t k = trackOf(event);
-        MusicEvent copy(event);
-        copy.delta = gap(k, false);
+        const std::int32_t delta = gap(k, false);
         if (tracks[k]->count() < kTrackCapacity) {
-            tracks[k]->events.push_back(std::move(copy));
+            tracks[k]->events.emplace_back(event).delta = delta;
         } else {
+            MusicEvent copy(event);
+            copy.delta = delta;
             tracks[k]->Append(std::move(copy));  // reports that the list is full
         }
         previous[k] = time;
