@@ -255,26 +255,28 @@ int Info(const std::vector<std::string>& args) {
 // page of it costs the kernel a fault, which on a virtual machine can take
 // longer than the conversion itself. Keeping large lists on the heap (rather
 // than each mapped and unmapped on its own) and asking for huge pages there
-// makes that a handful of faults. Huge pages start at a 2 MB boundary: the
-// heap below the first one is taken up for good (address space only, never
-// touched), so that no list starts on small pages.
+// makes that a handful of faults. Huge pages start at a 2 MB boundary and
+// only where no small page was touched before: the heap up to the first
+// boundary is taken for good (address space only, never touched) by the
+// allocation that grows the heap, so that nothing is written above it before
+// huge pages are asked for.
+
+// Volatile: an allocation nobody reads could otherwise be left out.
+void* volatile g_heapBelowHugePages = nullptr;
+
 void PrepareHeap() {
     constexpr int kMiB = 1 << 20;
     mallopt(M_MMAP_THRESHOLD, 256 * kMiB);
     mallopt(M_TRIM_THRESHOLD, 512 * kMiB);
     mallopt(M_TOP_PAD, 64 * kMiB);
-    void* grow = std::malloc(kMiB);  // the heap grows by the pad at once
-    if (grow == nullptr) return;
     constexpr std::uintptr_t kHuge = 2 * kMiB;
-    const auto at = reinterpret_cast<std::uintptr_t>(grow);
-    const auto begin = (at + kHuge - 1) & ~(kHuge - 1);
+    const auto top = reinterpret_cast<std::uintptr_t>(sbrk(0));
+    const auto begin = (top + kHuge - 1) & ~(kHuge - 1);
+    // Reaching past the heap's end, this grows the heap by the pad at once.
+    g_heapBelowHugePages = std::malloc(begin - top + 1);
     const auto end = reinterpret_cast<std::uintptr_t>(sbrk(0));
-    std::free(grow);
-    if (end <= begin) return;
-    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    constexpr std::uintptr_t kChunkHeader = 16;
-    if (begin - at > 2 * kChunkHeader) {
-        [[maybe_unused]] static void* const below = std::malloc(begin - at - kChunkHeader);
+    if (g_heapBelowHugePages != nullptr && end > begin) {
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
     }
 }
 
