@@ -260,6 +260,7 @@ bool MidiTrackData::MergeAllAtOnce(const std::vector<const MidiTrackData*>& trac
     std::vector<Counts> counts(tracks.size());
     std::size_t total = 0;
     std::size_t notes = 0;
+    std::size_t ends = 0;  // Ends of Track: all go but perhaps the last event
     for (std::size_t k = 0; k < tracks.size(); ++k) {
         const MidiTrackData& track = *tracks[k];
         if (track.state != kStateNoteForm) return false;
@@ -268,6 +269,7 @@ bool MidiTrackData::MergeAllAtOnce(const std::vector<const MidiTrackData*>& trac
             if (event.delta < 0) return false;
             c.length += event.delta;
             notes += event.type == kTypeNote ? 1 : 0;
+            if (event.IsEndOfTrack()) ++ends;
             if (!Oversized(event)) continue;
             ++c.oversized;
             c.oversizedEnds += event.IsEndOfTrack() ? 1 : 0;
@@ -332,7 +334,9 @@ bool MidiTrackData::MergeAllAtOnce(const std::vector<const MidiTrackData*>& trac
     // A song is brought to event form before it is saved or played, which
     // adds a note-off for each note: room for them now spares moving the
     // whole list then (the room is only address space until it is used).
-    events.reserve(total + notes + 16);
+    // The merged list holds every event but the Ends of Track, save perhaps
+    // one last.
+    events.reserve(total - ends + 1 + notes);
     std::int64_t placed = 0;  // time of the event appended last
     while (!heads.empty()) {
         Head& head = heads[0];
