@@ -28,6 +28,10 @@ void MidiFileLoader::Load(const std::string& path) {
             // The file is read once more by the song; its errors are reported
             // there, and whatever was read is used.
             MidiF0Data single(path);
+            // Its file image and chunk are not looked at again: their memory,
+            // already touched, can take the split tracks.
+            single.Release();
+            single.track->Release();
             reader = std::make_unique<MidiF1Data>(single);
             // The song's events go now, as with the song; the storage they
             // had, already in memory, takes the merged song's events.
