@@ -221,7 +221,10 @@ void MidiTrackData::WriteTrack() {
     // file that filled the whole image would read back as cut ("data too
     // large"), so one byte stays free.
     constexpr std::size_t kChunkCapacity = kImageCapacity - 14 - 1;
-    std::vector<std::uint8_t> chunk(kChunkCapacity);
+    // A few bytes of slack behind the capacity: a delta and a channel event
+    // are copied whole (four and three bytes), whatever their length.
+    constexpr std::size_t kSlack = 4;
+    std::vector<std::uint8_t> chunk(kChunkCapacity + kSlack);
     std::size_t used = 8;
     std::vector<std::uint8_t> bytes;  // an event other than a channel event
     std::uint8_t channelBytes[3];
@@ -247,7 +250,7 @@ void MidiTrackData::WriteTrack() {
             ReportError(kTrackInternalError);  // a time no file can carry
             delta = std::clamp<std::int64_t>(delta, 0, kMaxVarLen);
         }
-        std::uint8_t deltaBytes[4];
+        std::uint8_t deltaBytes[4] = {};
         const int deltaLength = EncodeVarLen(static_cast<std::uint32_t>(delta), deltaBytes);
         const bool last = &event == &events.back();
         // The chunk must fit the image and still close with its End of Track.
@@ -258,9 +261,13 @@ void MidiTrackData::WriteTrack() {
             used += sizeof kEndOfTrack;
             break;
         }
-        std::memcpy(chunk.data() + used, deltaBytes, static_cast<std::size_t>(deltaLength));
+        std::memcpy(chunk.data() + used, deltaBytes, sizeof deltaBytes);
         used += static_cast<std::size_t>(deltaLength);
-        std::memcpy(chunk.data() + used, encoded, static_cast<std::size_t>(n));
+        if (encoded == channelBytes) {
+            std::memcpy(chunk.data() + used, channelBytes, sizeof channelBytes);
+        } else {
+            std::memcpy(chunk.data() + used, encoded, static_cast<std::size_t>(n));
+        }
         used += static_cast<std::size_t>(n);
     }
     const auto length = static_cast<std::uint32_t>(used - 8);
