@@ -67,8 +67,8 @@ peak_kb() {
     /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1
 }
 
-# convert_core (when built) runs the same steps without the command line's
-# playback libraries: the difference is their loading at start-up.
+# convert_core (when built) runs the same steps as a plain program (dynamic
+# linking, default allocator): the difference is solvane-cli's process set-up.
 printf '%-22s %9s %12s %12s %14s %12s\n' "file" "bytes" "median ms" "peak KB" "core-only ms" "peak KB"
 declare -A ms
 for kind in dense-f1 band-f0 piano-2tr; do
