@@ -140,6 +140,61 @@ TEST(RunningStatus, ADataByteWithNoStatusYetIsUndefinedAndSkippedByOneByte) {
     EXPECT_THAT(sink.texts(), ElementsAre("未定義のMIDIイベントです。"));
 }
 
+// Channel events far from the chunk's end are read straight from the bytes,
+// the last few with every byte checked against the end: an event must read
+// the same either way. Each random body is read alone, and again followed by
+// padding, which puts all of its events far from the end.
+TEST(RunningStatus, EventsReadTheSameNearTheChunkEndAsFarFromIt) {
+    std::mt19937 random(20261209);
+    auto below = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const Bytes padding = Repeat({0x00, 0xFF, 0x01, 0x00}, 8);  // empty texts
+    for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE(round);
+        Bytes body;
+        int last = 0;  // the status a data byte would run on
+        const int events = 1 + below(12);
+        for (int e = 0; e < events; ++e) {
+            const int deltaBytes = 1 + below(4);
+            for (int b = 1; b < deltaBytes; ++b) body.push_back(static_cast<std::uint8_t>(0x80 | below(128)));
+            body.push_back(static_cast<std::uint8_t>(below(128)));
+            const int kind = below(10);
+            if (kind == 0) {
+                body.insert(body.end(), {0xFF, 0x03, 0x02, 'a', 'b'});
+            } else if (kind == 1) {
+                body.insert(body.end(), {0xF0, 0x02, 0x7E, 0xF7});
+                last = 0xF0;  // data bytes would run on as exclusive bytes, up to the chunk's end
+            } else {
+                const bool running = below(3) == 0 && last >= 0x80 && last < 0xF0;
+                if (!running) {
+                    last = 0x80 + 0x10 * below(7) + below(16);
+                    body.push_back(static_cast<std::uint8_t>(last));
+                }
+                // A damaged data byte (0x80) is taken as data after a status,
+                // but after none it would be a status itself.
+                const int dataBytes = (last & 0xE0) == 0xC0 ? 1 : 2;
+                for (int d = 0; d < dataBytes; ++d) {
+                    const bool damaged = (d > 0 || !running) && below(10) == 0;
+                    body.push_back(static_cast<std::uint8_t>(damaged ? 0x80 : below(128)));
+                }
+            }
+        }
+        MidiTrackData::ResetReaderState();
+        RecordingSink alone;
+        const auto near = ReadTrack(body);
+        const auto nearReports = alone.codes();
+        MidiTrackData::ResetReaderState();
+        RecordingSink padded;
+        const auto far = ReadTrack(Concat({body, padding}));
+        ASSERT_GE(far->count(), near->count());
+        const std::vector<std::string> nearEvents = test::Fingerprint(*near);
+        std::vector<std::string> farEvents = test::Fingerprint(*far);
+        farEvents.resize(nearEvents.size());
+        EXPECT_EQ(nearEvents, farEvents);
+        EXPECT_EQ(nearReports, padded.codes());
+        if (testing::Test::HasFailure()) return;
+    }
+}
+
 // ---- decoding ----
 
 struct Decoded {
