@@ -193,6 +193,11 @@ TEST_F(MusicPlayerTest, PlayAgainRightAfterAnEndWaitsForTheOldWorker) {
     auto again = std::async(std::launch::async, [&song] { song->Play(CountFinished); });
     ASSERT_TRUE(Eventually([this] { return timer.waitingAtGate(100) == 2; }));  // the new play waits too
     EXPECT_EQ(out.opens(), 1);
+    // The old worker's poll ends first and it finishes; only then does the
+    // new play's, so that it does not run through its polls at once and ask
+    // the old play to stop before that worker has had its turn.
+    timer.PassOne(100);
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && g_finished.load() == 1; }));
     timer.OpenGate(100);
     again.get();
     ASSERT_TRUE(WorkerWaitsForTheTimer());

@@ -50,9 +50,10 @@ void ManualTimer::Sleep(std::uint32_t milliseconds) {
         std::unique_lock lock(mutex_);
         sleeps_.push_back({std::this_thread::get_id(), milliseconds});
         if (gates_.count(milliseconds) != 0) {
+            const std::uint64_t arrival = arrived_[milliseconds]++;
             waiting_.push_back(milliseconds);
             changed_.notify_all();
-            changed_.wait(lock, [&] { return gates_.count(milliseconds) == 0; });
+            changed_.wait(lock, [&] { return gates_.count(milliseconds) == 0 || arrival < passed_[milliseconds]; });
             waiting_.erase(std::find(waiting_.begin(), waiting_.end(), milliseconds));
         }
     }
@@ -133,7 +134,15 @@ void ManualTimer::Advance(std::chrono::milliseconds by) {
 
 void ManualTimer::CloseGate(std::uint32_t milliseconds) {
     std::lock_guard lock(mutex_);
-    gates_.insert(milliseconds);
+    if (gates_.insert(milliseconds).second) arrived_[milliseconds] = passed_[milliseconds] = 0;
+}
+
+void ManualTimer::PassOne(std::uint32_t milliseconds) {
+    {
+        std::lock_guard lock(mutex_);
+        ++passed_[milliseconds];
+    }
+    changed_.notify_all();
 }
 
 void ManualTimer::OpenGate(std::uint32_t milliseconds) {

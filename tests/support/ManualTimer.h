@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -55,6 +56,9 @@ public:
     // Sleeps of exactly a closed length block until that gate opens.
     void CloseGate(std::uint32_t milliseconds);
     void OpenGate(std::uint32_t milliseconds);
+    // Lets the sleeper that came to the closed gate first go on (as its
+    // sleep would end first); the gate stays closed for the others.
+    void PassOne(std::uint32_t milliseconds);
     int waitingAtGate(std::uint32_t milliseconds) const;
 
     std::uint32_t minPeriod = 1;
@@ -79,6 +83,8 @@ private:
     std::uint32_t running_ = 0;
     std::set<std::uint32_t> gates_;
     std::vector<std::uint32_t> waiting_;
+    std::map<std::uint32_t, std::uint64_t> arrived_;  // sleepers come to each closed gate
+    std::map<std::uint32_t, std::uint64_t> passed_;   // how many of them, first come first, may go on
 };
 
 }  // namespace solvane::test
