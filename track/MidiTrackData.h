@@ -79,7 +79,9 @@ public:
     void DropMarked();
 
     // Writing: the three reorderings of simultaneous events, then the chunk.
-    void SortSimultaneous();
+    // Returns whether the list holds any exclusive event (whose reordering
+    // comes next).
+    bool SortSimultaneous();
     void RaiseSysex();
     void OffsBeforeOns();
     void WriteTrack();

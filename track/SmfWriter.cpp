@@ -122,8 +122,9 @@ void MidiF0Data::WriteSmf() {
         return;
     }
     WriteHeader();
-    track->SortSimultaneous();
-    track->RaiseSysex();
+    // A list without exclusive events has nothing to raise.
+    const bool exclusive = track->SortSimultaneous();
+    if (exclusive || track->state != kStateEventForm) track->RaiseSysex();
     track->OffsBeforeOns();
     track->WriteTrack();
     std::uint8_t* bytes = MutableBytes();
@@ -150,16 +151,19 @@ void MidiF0Data::WriteHeader() {
 // The events between the group's front and the event found are all of the
 // kind passed over, so walking over them again finds nothing: the walk goes
 // on at the event found, not at the group's front.
-void MidiTrackData::SortSimultaneous() {
+bool MidiTrackData::SortSimultaneous() {
     if (state != kStateEventForm) {
         ReportError(kTrackInternalError);
-        return;
+        return false;
     }
     // Controllers, programs, bends and meta events go to the front of their
     // group of simultaneous events, so a program is set before the note it voices.
+    // Every event is looked at, at least once, on the way.
+    bool exclusive = false;
     std::int32_t g = 0;
     for (std::int32_t j = 0; j < count();) {
         const MusicEvent& event = events[static_cast<std::size_t>(j)];
+        exclusive = exclusive || IsSysEx(event);
         if (event.delta != 0) {
             g = j;
             ++j;
@@ -171,6 +175,7 @@ void MidiTrackData::SortSimultaneous() {
             j = std::max(g, j);
         }
     }
+    return exclusive;
 }
 
 void MidiTrackData::RaiseSysex() {
