@@ -19,6 +19,39 @@ bool IsNoteOff(const MusicEvent& event) {
     return event.type == kTypeNoteOff || (event.type == kTypeNoteOn && event.velocity == 0);
 }
 
+constexpr std::size_t kChannels = 16;
+
+// What the shift of program changes needs to know of a list, gathered in one
+// look at each event (by the mirror, which writes them all anyway).
+class ShiftFacts {
+public:
+    explicit ShiftFacts(std::size_t n) : n_(n) { std::fill(std::begin(last), std::end(last), n); }
+    // The channel whose program change stands at p, or -1; the End of Track,
+    // last, is never looked at.
+    static std::int32_t ChannelOf(const MusicEvent& event, std::size_t p, std::size_t n) {
+        const bool shifted = p + 1 < n && event.type == kTypeProgram && event.channel >= 0 &&
+                             event.channel < static_cast<std::int32_t>(kChannels);
+        return shifted ? event.channel : -1;
+    }
+    void Look(const MusicEvent& event, std::size_t p) {
+        fits_ = fits_ && event.delta >= 0 && event.type != kTypeMarked;
+        length_ += event.delta;
+        if (const std::int32_t c = ChannelOf(event, p, n_); c >= 0) {
+            std::size_t& at = last[static_cast<std::size_t>(c)];
+            at = at == n_ ? p : std::max(at, p);  // events may be looked at in any order
+        }
+    }
+    // No delta below 0, no marked event and a length a delta holds.
+    bool Fits() const { return fits_ && length_ <= std::numeric_limits<std::int32_t>::max(); }
+
+    std::size_t last[kChannels];  // each channel's last program change (n: none)
+
+private:
+    std::size_t n_;
+    bool fits_ = true;
+    std::int64_t length_ = 0;
+};
+
 // The same shift in one walk from the back, for the lists songs have: no
 // delta below 0, a length a delta can hold and no marked events. Then the
 // placeholders that go pass on no time that could wrap, and what stays is:
@@ -26,26 +59,12 @@ bool IsNoteOff(const MusicEvent& event) {
 // delta), each later one in the slot of the one before it, and the slot of
 // the last one gone, its delta added to the event after it. Each event moves
 // once, by the number of slots that go behind it.
-bool ShiftProgramChangesInPlace(MidiTrackData& t) {
-    constexpr std::size_t kChannels = 16;
+bool ShiftProgramChangesInPlace(MidiTrackData& t, const ShiftFacts& facts) {
     auto& events = t.events;
     const std::size_t n = events.size();
-    auto channelOf = [&events, n](std::size_t p) -> std::int32_t {
-        const MusicEvent& event = events[p];  // the End of Track, last, is never looked at
-        const bool shifted = p + 1 < n && event.type == kTypeProgram && event.channel >= 0 &&
-                             event.channel < static_cast<std::int32_t>(kChannels);
-        return shifted ? event.channel : -1;
-    };
-    std::int64_t length = 0;
-    std::size_t last[kChannels];
-    std::fill(std::begin(last), std::end(last), n);
-    for (std::size_t p = 0; p < n; ++p) {
-        const MusicEvent& event = events[p];
-        if (event.delta < 0 || event.type == kTypeMarked) return false;
-        length += event.delta;
-        if (const std::int32_t c = channelOf(p); c >= 0) last[c] = p;
-    }
-    if (length > std::numeric_limits<std::int32_t>::max()) return false;
+    if (!facts.Fits()) return false;
+    const auto& last = facts.last;
+    auto channelOf = [&events, n](std::size_t p) { return ShiftFacts::ChannelOf(events[p], p, n); };
     const auto gone = static_cast<std::size_t>(
         std::count_if(std::begin(last), std::end(last), [n](std::size_t p) { return p < n; }));
     if (gone == 0) return true;
@@ -129,6 +148,9 @@ void MidiF0Data::ReverseHorizontal() {
     // that followed it did, the first starts at once and the End of Track
     // keeps its own gap. In one walk from both ends: the slot at the back is
     // read before it is written, its delta kept for the next step.
+    // What the program-change shift needs is gathered on the way.
+    ShiftFacts facts(static_cast<std::size_t>(n));
+    auto settled = [&](std::int32_t k) { facts.Look(at(k), static_cast<std::size_t>(k)); };
     std::int32_t i = 0;
     std::int32_t j = n - 2;
     std::int32_t behindJ = 0;  // the delta the event behind slot j had (none for the last)
@@ -139,10 +161,16 @@ void MidiF0Data::ReverseHorizontal() {
         at(i).delta = behindJ;
         at(j).delta = behindI;
         behindJ = deltaJ;
+        settled(i);
+        settled(j);
     }
-    if (i == j) at(i).delta = behindJ;  // the middle event stays where it is
-    if (n == 1) at(0).delta = 0;      // the End of Track alone
-    ShiftProgramChanges();
+    if (i == j) {
+        at(i).delta = behindJ;  // the middle event stays where it is
+        settled(i);
+    }
+    if (n == 1) at(0).delta = 0;  // the End of Track alone
+    settled(n - 1);
+    if (!ShiftProgramChangesInPlace(t, facts)) ShiftProgramChanges();
 }
 
 // For each channel in turn, a placeholder is put in front of the list; the
@@ -155,7 +183,9 @@ void MidiF0Data::ReverseHorizontal() {
 // go as marked events do.
 void MidiF0Data::ShiftProgramChanges() {
     MidiTrackData& t = *track;
-    if (ShiftProgramChangesInPlace(t)) return;
+    ShiftFacts facts(t.events.size());
+    for (std::size_t p = 0; p < t.events.size(); ++p) facts.Look(t.events[p], p);
+    if (ShiftProgramChangesInPlace(t, facts)) return;
     constexpr std::int32_t kChannels = 16;
     const std::size_t n = t.events.size();
     t.events.resize(n + kChannels);
