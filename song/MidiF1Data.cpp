@@ -1,6 +1,7 @@
 #include "song/MidiF1Data.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -80,6 +81,29 @@ void MidiF1Data::ConvertTracks() {
     state = kStateNoteForm;
 }
 
+namespace {
+
+std::size_t ChannelTrack(const MusicEvent& event) {
+    return event.channel >= 0 && event.channel < 16 ? static_cast<std::size_t>(event.channel) : 0;
+}
+
+bool Oversized(const MusicEvent& event) { return event.length > kEventDataBlock; }
+
+// Stable, by channel track, through a buffer: each event is moved twice,
+// where moving each back to its place would move it once for every event
+// it passes (a chord of a band is often a dozen channels in no order).
+void SortByChannel(MusicEvent* first, MusicEvent* last, std::vector<MusicEvent>& buffer) {
+    std::array<std::size_t, 17> next{};
+    for (const MusicEvent* event = first; event < last; ++event) ++next[ChannelTrack(*event) + 1];
+    for (std::size_t k = 1; k < 16; ++k) next[k] += next[k - 1];
+    const auto count = static_cast<std::size_t>(last - first);
+    if (buffer.size() < count) buffer.resize(count);
+    for (MusicEvent* event = first; event < last; ++event) buffer[next[ChannelTrack(*event)]++] = std::move(*event);
+    std::move(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count), first);
+}
+
+}  // namespace
+
 MidiF1Data::MidiF1Data(const MidiF0Data& song) {
     if (song.state != kStateNoteForm) {
         ReportError(kF1InternalError);
@@ -90,9 +114,7 @@ MidiF1Data::MidiF1Data(const MidiF0Data& song) {
         tracks[static_cast<std::size_t>(k)] = std::make_unique<MidiTrackData>(kStateNoteForm);
     }
     trackCount = 16;
-    auto trackOf = [](const MusicEvent& event) {
-        return event.channel >= 0 && event.channel < 16 ? static_cast<std::size_t>(event.channel) : 0;
-    };
+    const auto trackOf = ChannelTrack;
     std::size_t sizes[16] = {};
     std::size_t ends = 0;
     for (const MusicEvent& event : song.track->events) {
@@ -143,9 +165,65 @@ MidiF1Data::MidiF1Data(const MidiF0Data& song) {
     state = kStateNoteForm;
 }
 
-namespace {
+// Split and merge back, each event is copied twice and comes out in time
+// order, of equal times in channel-track order and otherwise in its own. The
+// one End of Track, last, goes to every channel track and the merge keeps
+// that of the last track. Nothing is reported on the way when no record is
+// oversized (their copies report), the list has room for the 16 Ends of
+// Track, and no track lasts longer than a delta can hold. Under just these
+// conditions the list is changed in place.
+bool MidiF1Data::MergeChannelsInPlace(MidiTrackData& track) {
+    std::vector<MusicEvent>& events = track.events;
+    if (track.state != kStateNoteForm || events.empty()) return false;
+    if (events.size() + 15 > static_cast<std::size_t>(kTrackCapacity)) return false;
+    if (!events.back().IsEndOfTrack() || Oversized(events.back()) || events.back().delta < 0) return false;
+    const std::size_t last = events.size() - 1;
+    std::int64_t time = events.back().delta;
+    std::size_t previousTrack = 0;
+    bool inOrder = true;
+    bool trimmed = true;
+    for (std::size_t i = 0; i < last; ++i) {
+        const MusicEvent& event = events[i];
+        if (event.delta < 0 || event.IsEndOfTrack() || Oversized(event)) return false;
+        time += event.delta;
+        const std::size_t k = ChannelTrack(event);
+        if (event.delta == 0 && k < previousTrack) inOrder = false;
+        previousTrack = k;
+        // A copy holds only the first length bytes.
+        trimmed = trimmed && event.data.size() <= static_cast<std::size_t>(std::max(event.length, 0));
+    }
+    if (time > std::numeric_limits<std::int32_t>::max()) return false;
 
-bool Oversized(const MusicEvent& event) { return event.length > kEventDataBlock; }
+    if (!trimmed) {
+        for (std::size_t i = 0; i < last; ++i) {
+            MusicEvent& event = events[i];
+            const auto kept = static_cast<std::size_t>(std::max(event.length, 0));
+            if (event.data.size() > kept) event.data.resize(kept);
+        }
+    }
+    if (!inOrder) {
+        std::vector<MusicEvent> buffer;
+        for (std::size_t begin = 0; begin < last;) {
+            std::size_t end = begin + 1;
+            bool sorted = true;
+            for (; end < last && events[end].delta == 0; ++end) {
+                sorted = sorted && ChannelTrack(events[end - 1]) <= ChannelTrack(events[end]);
+            }
+            if (!sorted) {
+                // Only the first event of a run of equal times is apart from the one before.
+                const std::int32_t delta = events[begin].delta;
+                events[begin].delta = 0;
+                SortByChannel(&events[begin], &events[end], buffer);
+                events[begin].delta = delta;
+            }
+            begin = end;
+        }
+    }
+    events.back() = MidiTrackData::EndOfTrack(events.back().delta);
+    return true;
+}
+
+namespace {
 
 std::int64_t CountOversized(const std::vector<MusicEvent>& events) {
     return std::count_if(events.begin(), events.end(), Oversized);

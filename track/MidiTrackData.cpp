@@ -455,12 +455,16 @@ bool MidiTrackData::Append(MusicEvent event) {
 
 void MidiTrackData::AppendEndOfTrack(std::int32_t delta) {
     if (!events.empty() && events.back().IsEndOfTrack()) return;
+    Append(EndOfTrack(delta));
+}
+
+MusicEvent MidiTrackData::EndOfTrack(std::int32_t delta) {
     MusicEvent end(delta);
     end.type = kTypeMeta;
     end.subtype = kMetaEndOfTrack;
     end.data = {0xFF, 0x2F, 0x00};
     end.length = 3;
-    Append(std::move(end));
+    return end;
 }
 
 void MidiTrackData::AddDeltaToNext(std::int32_t index) {

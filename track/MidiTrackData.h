@@ -46,6 +46,8 @@ public:
     // other event moves in time.
     bool Append(MusicEvent event);  // false (and reported) when the list is full
     void AppendEndOfTrack(std::int32_t delta);
+    // The End of Track record this track adds itself.
+    static MusicEvent EndOfTrack(std::int32_t delta);
     std::int32_t RemoveAt(std::int32_t index);
     void Clear() { events.clear(); }
     void KeepLastEndOfTrack();

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <ostream>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "song/MidiF0Data.h"
+#include "song/MidiF1Data.h"
 #include "tests/reference/Compare.h"
 #include "tests/reference/RandomLists.h"
 #include "tests/reference/ReferenceForms.h"
@@ -259,6 +261,100 @@ TEST(Merging, TracksThatLastLongerThanADeltaCanHoldMergeAsOneByOne) {
     }
 }
 
+// A format-0 song split by channel and merged back, as the loader's steps
+// do it (the plain merge, last track first), against the same list merged
+// in place where that is done; where it is not, the list must be untouched.
+// Returns whether the list was merged in place.
+bool ExpectChannelsMergedBack(const std::vector<MusicEvent>& input) {
+    MidiTrackData expected(kStateNoteForm);
+    const auto expectedReports = Recorded([&] {
+        auto song = test::SongWithExactly(kStateNoteForm, input);
+        const MidiF1Data reader(*song);
+        song.reset();
+        for (std::int32_t k = reader.trackCount - 1; k >= 0; --k) {
+            reference::MergeTrack(expected, *reader.tracks[static_cast<std::size_t>(k)]);
+        }
+    });
+    auto actual = test::TrackWith(kStateNoteForm, input);
+    bool merged = false;
+    const auto actualReports = Recorded([&] { merged = MidiF1Data::MergeChannelsInPlace(*actual); });
+    EXPECT_THAT(actualReports, testing::IsEmpty());
+    if (!merged) {
+        test::ExpectSameEvents(Exact(input), actual->events);
+        return false;
+    }
+    ExpectSameTrack(expected, *actual);
+    ExpectSameReports(expectedReports, actualReports);
+    return true;
+}
+
+// Lists as a format-0 file in good order gives them, now and then with one
+// flaw: notes and chords on every channel in any order, bytes beyond a
+// record's length.
+std::vector<MusicEvent> SongList(RandomLists& random, std::uint64_t seed) {
+    ListShape shape = ShapeFor(seed, true, 80);
+    shape.marked = random.Chance(10);
+    std::vector<MusicEvent> events = random.List(shape);
+    if (random.Chance(25)) return events;
+    std::erase_if(events, [](const MusicEvent& event) {
+        return event.IsEndOfTrack() || event.length > kEventDataBlock || event.delta < 0;
+    });
+    for (MusicEvent& event : events) {
+        if (event.delta > 1000) event.delta = random.Below(1000);
+    }
+    if (random.Chance(8)) {
+        // Everything at one time, as a song's set-up at its start often is.
+        const std::int32_t at = random.Below(static_cast<std::int32_t>(events.size()) + 1);
+        std::vector<MusicEvent> setUp;
+        for (std::int32_t i = random.Between(60, 200); i > 0; --i) {
+            MusicEvent event(setUp.empty() ? random.Below(5) : 0);
+            event.type = kTypeControl;
+            event.channel = random.Below(16);
+            event.subtype = random.Below(4);
+            event.length = 3;
+            setUp.push_back(std::move(event));
+        }
+        events.insert(events.begin() + at, std::make_move_iterator(setUp.begin()), std::make_move_iterator(setUp.end()));
+    }
+    if (random.Chance(90)) {
+        MusicEvent end(random.Chance(50) ? 0 : random.Between(1, 50));
+        end.type = kTypeMeta;
+        end.subtype = kMetaEndOfTrack;
+        end.length = random.Below(4);
+        events.push_back(std::move(end));
+    }
+    // The flaws that the merge in place must leave to the split and merge.
+    if (!events.empty() && random.Chance(10)) {
+        MusicEvent& event = events[static_cast<std::size_t>(random.Below(static_cast<std::int32_t>(events.size())))];
+        switch (random.Below(4)) {
+            case 0: event.delta = -1; break;
+            case 1: event.delta = std::numeric_limits<std::int32_t>::max() - random.Below(3); break;
+            case 2:
+                event.data.assign(300, 0x33);
+                event.length = 300;
+                break;
+            default:
+                event.type = kTypeMeta;
+                event.subtype = kMetaEndOfTrack;
+                break;
+        }
+    }
+    return events;
+}
+
+TEST(Merging, ChannelsMergedInPlaceGiveTheSplitAndTheMergeBack) {
+    test::RecordingSink quiet;
+    std::int32_t inPlace = 0;
+    for (std::uint64_t seed = 1; seed <= kInputs; ++seed) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        RandomLists random(seed);
+        inPlace += ExpectChannelsMergedBack(SongList(random, seed)) ? 1 : 0;
+        if (testing::Test::HasFailure()) return;
+    }
+    // Most of them are merged in place, or the comparison above proves little.
+    EXPECT_GT(inPlace, static_cast<std::int32_t>(kInputs / 2));
+}
+
 // Long lists of simple events with a few notes among them.
 std::vector<MusicEvent> Filler(RandomLists& random, std::int32_t count, std::int32_t notes, bool wild) {
     std::vector<MusicEvent> events;
@@ -331,6 +427,20 @@ TEST(FullLists, MergesStopAtTheSameEventWithTheSameReports) {
             tracks.push_back(test::TrackWith(kStateNoteForm, Filler(random, sizes - 1000 * k, 20, k == 1)));
         }
         ExpectMergeOfAllAsOneByOne(tracks, kStateNoteForm);
+    }
+}
+
+// The 16 Ends of Track of the split must fit the merged list as it is made.
+TEST(FullLists, ChannelsAreMergedInPlaceOnlyWhenTheSplitTracksFitOneList) {
+    test::RecordingSink quiet;
+    RandomLists random(7);
+    for (const std::int32_t count : {kTrackCapacity - 15, kTrackCapacity - 14}) {
+        SCOPED_TRACE(testing::Message() << count << " events");
+        std::vector<MusicEvent> events = Filler(random, count, 0, false);
+        for (MusicEvent& event : events) {
+            if (!event.IsEndOfTrack() && random.Chance(3)) event.channel = random.Below(16) + 16;  // goes with channel 0
+        }
+        EXPECT_EQ(ExpectChannelsMergedBack(events), count == kTrackCapacity - 15);
     }
 }
 
