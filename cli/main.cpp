@@ -110,8 +110,8 @@ int Convert(const std::vector<std::string>& args, CliSink& sink) {
         }
     }
     if (files.size() != 2) return Usage("convert needs IN and OUT");
-    MidiFileLoader loader(files[0]);
-    if (!BuildLoaded(loader)) return kExitNoSong;
+    MidiFileLoader loader(files[0], MidiFileLoader::AndBuildSong{});
+    if (loader.size == 0 || !loader.song) return kExitNoSong;
     // The window's Save: event form, time mirror, then pitch inversion. The
     // window works on a copy, as its loaded piece stays; here nothing else
     // needs the piece, so it is converted itself, without a copy of every event.

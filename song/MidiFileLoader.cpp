@@ -16,7 +16,12 @@ MidiFileLoader::MidiFileLoader() {
 
 MidiFileLoader::MidiFileLoader(const std::string& path) { Load(path); }
 
-void MidiFileLoader::Load(const std::string& path) {
+MidiFileLoader::MidiFileLoader(const std::string& path, AndBuildSong) {
+    Load(path, true);
+    if (size != 0 && !song) BuildSong();
+}
+
+void MidiFileLoader::Load(const std::string& path, bool buildSong) {
     raw = MemoryBlock(kImageCapacity);
     reader.reset();
     song.reset();
@@ -28,6 +33,13 @@ void MidiFileLoader::Load(const std::string& path) {
             // The file is read once more by the song; its errors are reported
             // there, and whatever was read is used.
             MidiF0Data single(path);
+            // Nothing is built from an empty file, whatever its second reading gave.
+            if (buildSong && size != 0 && MidiF1Data::MergeChannelsInPlace(*single.track)) {
+                song = std::make_unique<MidiF0Data>(kStateNoteForm);
+                song->division = single.division;
+                song->track->events = std::move(single.track->events);
+                break;
+            }
             // Its file image and chunk are not looked at again: their memory,
             // already touched, can take the split tracks.
             single.Release();

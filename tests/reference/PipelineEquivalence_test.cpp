@@ -43,10 +43,16 @@ struct Run {
     std::vector<Report> prepareReports;
 };
 
+// How the file is loaded: with the plain algorithms, with the loader's Load
+// and then BuildSong (as the window does), or with both at once (as the
+// command line does).
+enum class Loading { kPlain, kStepByStep, kAtOnce };
+
 // Load, the four Saves and the play preparation, one after the other as in
 // the program (the reader's running status and once-per-track warnings carry
 // over from step to step), from a fresh start.
-Run RunSteps(const std::string& path, bool plain) {
+Run RunSteps(const std::string& path, Loading loading) {
+    const bool plain = loading == Loading::kPlain;
     MidiTrackData::ResetReaderState();
     Run run;
     run.loadReports = Recorded([&] {
@@ -54,6 +60,13 @@ Run RunSteps(const std::string& path, bool plain) {
             reference::Loaded loaded = reference::Load(path);
             run.size = loaded.size;
             run.song = std::move(loaded.song);
+            return;
+        }
+        if (loading == Loading::kAtOnce) {
+            MidiFileLoader loader(path, MidiFileLoader::AndBuildSong{});
+            EXPECT_TRUE(loader.size == 0 || loader.reader == nullptr);
+            run.size = loader.size;
+            run.song = std::move(loader.song);
             return;
         }
         MidiFileLoader loader(path);
@@ -95,9 +108,9 @@ Run RunSteps(const std::string& path, bool plain) {
     return run;
 }
 
-void ExpectSameRuns(const std::string& path) {
-    const Run expected = RunSteps(path, true);
-    const Run actual = RunSteps(path, false);
+void ExpectSameRuns(const std::string& path, Loading loading) {
+    const Run expected = RunSteps(path, Loading::kPlain);
+    const Run actual = RunSteps(path, loading);
     EXPECT_EQ(expected.size, actual.size);
     {
         SCOPED_TRACE("load");
@@ -217,13 +230,75 @@ Bytes RandomFile(RandomLists& random) {
     return file.Bytes();
 }
 
+// A format-0 arrangement in good order: parts on every channel, their
+// chords and simultaneous events in any channel order, running status,
+// programs, controllers, bends, tempo and text, an End of Track last.
+Bytes RandomBandFile(RandomLists& random) {
+    struct Timed {
+        std::int64_t time;
+        Bytes bytes;
+    };
+    std::vector<Timed> events;
+    const std::int32_t steps = random.Between(10, 400);
+    for (std::int32_t step = 0; step < steps; ++step) {
+        const std::int64_t time = static_cast<std::int64_t>(step) * 24;
+        for (std::int32_t part = random.Below(6); part > 0; --part) {
+            const auto channel = static_cast<std::uint8_t>(random.Below(16));
+            const std::int32_t roll = random.Below(100);
+            if (roll < 70) {
+                const auto key = Byte(random.Between(30, 90));
+                events.push_back({time, {Byte(0x90 | channel), key, Byte(random.Between(1, 127))}});
+                const std::int64_t off = time + random.Between(0, 96);
+                events.push_back({off, {Byte((random.Chance(50) ? 0x80 : 0x90) | channel), key, 0}});
+            } else if (roll < 80) {
+                events.push_back({time, {Byte(0xC0 | channel), Byte(random.Below(128))}});
+            } else if (roll < 90) {
+                events.push_back({time, {Byte(0xB0 | channel), Byte(random.Below(120)), Byte(random.Below(128))}});
+            } else if (roll < 95) {
+                events.push_back({time, {Byte(0xE0 | channel), Byte(random.Below(128)), Byte(random.Below(128))}});
+            } else if (roll < 97) {
+                events.push_back({time, {0xFF, 0x51, 0x03, 0x07, Byte(random.Below(256)), 0x20}});
+            } else {
+                events.push_back({time, {0xFF, 0x01, 0x03, 'a', 'b', 'c'}});
+            }
+        }
+    }
+    std::stable_sort(events.begin(), events.end(), [](const Timed& a, const Timed& b) { return a.time < b.time; });
+    Bytes body;
+    std::int64_t time = 0;
+    std::uint8_t status = 0;
+    for (const Timed& event : events) {
+        PutVarLen(body, static_cast<std::uint32_t>(event.time - time));
+        time = event.time;
+        const bool running = event.bytes[0] < 0xF0 && event.bytes[0] == status;
+        body.insert(body.end(), event.bytes.begin() + (running ? 1 : 0), event.bytes.end());
+        status = event.bytes[0] < 0xF0 ? event.bytes[0] : status;
+    }
+    body.insert(body.end(), {Byte(random.Below(3)), 0xFF, 0x2F, 0x00});
+    test::SmfBuilder file;
+    file.Header(0, 1, random.Chance(50) ? 96 : 480);
+    file.Track(body);
+    return file.Bytes();
+}
+
+TEST(Pipeline, Format0FilesInGoodOrderLoadAtOnceAsStepByStep) {
+    test::RecordingSink quiet;
+    for (std::uint64_t seed = 1; seed <= 150; ++seed) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        RandomLists random(seed);
+        const test::TempFile file(RandomBandFile(random));
+        ExpectSameRuns(file.path(), Loading::kAtOnce);
+        if (testing::Test::HasFailure()) return;
+    }
+}
+
 TEST(Pipeline, RandomFilesLoadSaveAndPlayAlike) {
     test::RecordingSink quiet;
     for (std::uint64_t seed = 1; seed <= 400; ++seed) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
         RandomLists random(seed);
         const test::TempFile file(RandomFile(random));
-        ExpectSameRuns(file.path());
+        ExpectSameRuns(file.path(), seed % 2 == 0 ? Loading::kStepByStep : Loading::kAtOnce);
         if (testing::Test::HasFailure()) return;
     }
 }
@@ -248,7 +323,8 @@ TEST(Pipeline, CorpusFilesLoadSaveAndPlayAlike) {
     for (const fs::path& file : files) {
         if (!whole && fs::file_size(file) > kCorpusFileLimit) continue;
         SCOPED_TRACE(fs::relative(file, corpus).string());
-        ExpectSameRuns(file.string());
+        ExpectSameRuns(file.string(), Loading::kStepByStep);
+        ExpectSameRuns(file.string(), Loading::kAtOnce);
         ++compared;
     }
     RecordProperty("compared", compared);

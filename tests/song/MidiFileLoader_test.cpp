@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/FileChooser.h"
@@ -209,6 +210,44 @@ TEST(LoaderFormats, OversizedFileIsReportedTwiceAndItsStartIsLoaded) {
     loader.BuildSong();
     ASSERT_NE(loader.song, nullptr);
     EXPECT_EQ(test::Notes(*loader.song->track), kNotes);
+}
+
+// Loading and building at once (the command line) against the window's two
+// steps: the same size, song and reports, and no reader left over.
+TEST(LoaderAtOnce, GivesTheSongAndReportsOfLoadAndBuildSong) {
+    Bytes oversizedText = {0x00, 0xFF, 0x01, 0x82, 0x2C};  // 300 bytes: the split's copies report
+    oversizedText.resize(oversizedText.size() + 300, 'x');
+    oversizedText.insert(oversizedText.end(), kEvents.begin(), kEvents.end());
+    // Channel 2 before channel 0 at one time: the merge puts channel 0 first.
+    const Bytes chord = {0x00, 0x92, 67, 90, 0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0x40, 0x00, 0x82, 67, 0x40,
+                         0x00, 0xFF, 0x2F, 0x00};
+    const std::vector<std::pair<const char*, Bytes>> files = {
+        {"format 0", Format0()},
+        {"format 0, a chord out of channel order", SmfBuilder().Header(0, 1, 96).Track(chord).Bytes()},
+        {"format 0, an oversized text", SmfBuilder().Header(0, 1, 96).Track(oversizedText).Bytes()},
+        {"format 0 without End of Track", SmfBuilder().Header(0, 1, 96).Track({0x00, 0x90, 60, 100}).Bytes()},
+        {"format 1", Format1()},
+        {"format 2", SmfBuilder().Header(2, 1, 96).Track(kEvents).Bytes()},
+        {"empty file", Bytes{}},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        const TempFile file(bytes);
+        RecordingSink stepSink;
+        MidiFileLoader steps(file.path());
+        if (steps.size != 0) steps.BuildSong();
+        const std::vector<std::uint32_t> stepCodes = stepSink.codes();
+        RecordingSink onceSink;
+        const MidiFileLoader once(file.path(), MidiFileLoader::AndBuildSong{});
+        EXPECT_EQ(onceSink.codes(), stepCodes);
+        EXPECT_EQ(once.size, steps.size);
+        ASSERT_EQ(once.song == nullptr, steps.song == nullptr);
+        if (!steps.song) continue;
+        EXPECT_EQ(once.reader, nullptr);
+        EXPECT_EQ(once.song->state, kStateNoteForm);
+        EXPECT_EQ(once.song->division, steps.song->division);
+        EXPECT_EQ(test::Timeline(*once.song->track), test::Timeline(*steps.song->track));
+    }
 }
 
 TEST(LoaderLifecycle, LoadingAgainDiscardsTheFirstSongEvenWhenTheSecondLoadFails) {
