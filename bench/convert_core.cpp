@@ -31,10 +31,8 @@ int main(int argc, char** argv) {
     }
     StderrSink sink;
     solvane::InstallMessageSink(&sink);
-    solvane::MidiFileLoader loader(argv[1]);
-    if (loader.size == 0) return 2;
-    loader.BuildSong();
-    if (!loader.song) return 2;
+    solvane::MidiFileLoader loader(argv[1], solvane::MidiFileLoader::AndBuildSong{});
+    if (loader.size == 0 || !loader.song) return 2;
     solvane::MidiF0Data& song = *loader.song;  // converted itself, as solvane-cli does
     song.ToEventForm();
     song.ReverseHorizontal();

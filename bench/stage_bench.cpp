@@ -94,6 +94,13 @@ std::unique_ptr<MidiF0Data> LoadSong(const Piece& piece) {
     return std::move(loader.song);
 }
 
+// As the command line loads: a format-0 piece merged in its own list.
+std::unique_ptr<MidiF0Data> LoadSongAtOnce(const Piece& piece) {
+    MidiTrackData::ResetReaderState();
+    MidiFileLoader loader(piece.path, MidiFileLoader::AndBuildSong{});
+    return std::move(loader.song);
+}
+
 // Every track chunk of the file, read into event form as the readers do.
 std::vector<std::unique_ptr<MidiTrackData>> ReadChunks(const Piece& piece) {
     MidiTrackData::ResetReaderState();
@@ -173,6 +180,15 @@ void RegisterStages(const Piece& piece) {
         MidiF0Data song(solvane::kStateNoteForm);
         return Seconds([&] { song.track->MergeTracks(prepared.tracks); });
     });
+    // What replaces the split and the merge when a format-0 piece is loaded
+    // and built at once.
+    if (piece.bytes.size() > 9 && piece.bytes[9] == 0) {
+        add("MergeChannelsInPlace", [](const Piece& p) {
+            MidiTrackData::ResetReaderState();
+            MidiF0Data single(p.path);
+            return Seconds([&] { solvane::MidiF1Data::MergeChannelsInPlace(*single.track); });
+        });
+    }
     add("ToEventForm", [](const Piece& p) {
         MidiF0Data copy(*PreparedFor(p).song);
         return Seconds([&] { copy.ToEventForm(); });
@@ -202,16 +218,21 @@ void RegisterStages(const Piece& piece) {
             copy->TrimLeadingBars();
         });
     });
+    // The window's load (Load, then BuildSong) and the command line's.
     add("WholeLoad", [](const Piece& p) {
         std::unique_ptr<MidiF0Data> song;
         return Seconds([&] { song = LoadSong(p); });
+    });
+    add("WholeLoadAtOnce", [](const Piece& p) {
+        std::unique_ptr<MidiF0Data> song;
+        return Seconds([&] { song = LoadSongAtOnce(p); });
     });
     // The command line's convert -H -V in this process: load, Save's steps on
     // the loaded song itself, the file write.
     add("WholeConvertHV", [](const Piece& p) {
         const std::string out = (PieceDir() / ("out-" + p.name + ".mid")).string();
         return Seconds([&] {
-            auto song = LoadSong(p);
+            auto song = LoadSongAtOnce(p);
             song->ToEventForm();
             song->ReverseHorizontal();
             song->ReverseVertical();
