@@ -1,5 +1,7 @@
 #include "fuzz/FuzzSteps.h"
 
+#include <algorithm>
+
 #include "track/MidiTrackData.h"
 
 namespace solvane::fuzz {
@@ -8,6 +10,22 @@ std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::string& path) {
     auto loader = std::make_unique<MidiFileLoader>(path);
     if (loader->size != 0) loader->BuildSong();
     return loader;
+}
+
+std::unique_ptr<MidiFileLoader> LoadAsTheCommandLineDoes(const std::string& path) {
+    return std::make_unique<MidiFileLoader>(path, MidiFileLoader::AndBuildSong{});
+}
+
+bool SameSong(const MidiF0Data* a, const MidiF0Data* b) {
+    if (a == nullptr || b == nullptr) return a == b;
+    if (a->state != b->state || a->division != b->division) return false;
+    const std::vector<MusicEvent>& x = a->track->events;
+    const std::vector<MusicEvent>& y = b->track->events;
+    return std::equal(x.begin(), x.end(), y.begin(), y.end(), [](const MusicEvent& p, const MusicEvent& q) {
+        return p.type == q.type && p.delta == q.delta && p.key == q.key && p.duration == q.duration &&
+               p.velocity == q.velocity && p.subtype == q.subtype && p.value == q.value && p.length == q.length &&
+               p.channel == q.channel && std::equal(p.data.begin(), p.data.end(), q.data.begin(), q.data.end());
+    });
 }
 
 std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& loaded, bool horizontal, bool vertical) {

@@ -14,6 +14,13 @@ namespace solvane::fuzz {
 // Load: the loader reads the file; a song is built when something was read.
 std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::string& path);
 
+// The command line's load: the loader loads and builds at once.
+std::unique_ptr<MidiFileLoader> LoadAsTheCommandLineDoes(const std::string& path);
+
+// Both songs absent, or alike in state, division and every field and data
+// byte of every event.
+bool SameSong(const MidiF0Data* a, const MidiF0Data* b);
+
 // Save: copy, event form, the ticked reversals, writing. The written image.
 std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& loaded, bool horizontal, bool vertical);
 
