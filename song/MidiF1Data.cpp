@@ -114,14 +114,13 @@ MidiF1Data::MidiF1Data(const MidiF0Data& song) {
         tracks[static_cast<std::size_t>(k)] = std::make_unique<MidiTrackData>(kStateNoteForm);
     }
     trackCount = 16;
-    const auto trackOf = ChannelTrack;
     std::size_t sizes[16] = {};
     std::size_t ends = 0;
     for (const MusicEvent& event : song.track->events) {
         if (event.IsEndOfTrack()) {
             ++ends;
         } else {
-            ++sizes[trackOf(event)];
+            ++sizes[ChannelTrack(event)];
         }
     }
     for (std::size_t k = 0; k < 16; ++k) tracks[k]->events.reserve(sizes[k] + ends);
@@ -150,7 +149,7 @@ MidiF1Data::MidiF1Data(const MidiF0Data& song) {
             }
             continue;
         }
-        const std::size_t k = trackOf(event);
+        const std::size_t k = ChannelTrack(event);
         const std::int32_t delta = gap(k, false);
         if (tracks[k]->count() < kTrackCapacity) {
             tracks[k]->events.emplace_back(event).delta = delta;
