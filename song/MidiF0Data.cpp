@@ -34,6 +34,7 @@ int MidiF0Data::LoadFile(const std::string& path) {
 }
 
 int MidiF0Data::ParseHeader() {
+    MidiTrackData::ResetRunningStatus();  // a new file
     if (size == 0) return 0;
     if (!IsHeaderId(Bytes() + cursor)) {
         // A 128-byte prefix (a MacBinary header) in front of the file.

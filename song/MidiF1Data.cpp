@@ -24,6 +24,7 @@ MidiF1Data::MidiF1Data(const std::string& path) {
 }
 
 int MidiF1Data::ReadHeader() {
+    MidiTrackData::ResetRunningStatus();  // a new file
     if (size == 0) return 0;
     if (std::memcmp(Bytes(), "MThd", 4) != 0) {
         std::uint8_t* bytes = MutableBytes();

@@ -9,8 +9,8 @@
 namespace solvane {
 namespace {
 
-// The running status lives for the whole program, not per track: a track that
-// starts with a data byte is read with the last status of the track before.
+// The running status is not per track: a track that starts with a data byte
+// is read with the last status of the track before it in the same file.
 std::int32_t g_currentStatus = 0;
 std::int32_t g_lastStatus = 0;
 
@@ -100,9 +100,13 @@ void MidiTrackData::ReportTrackWarning(std::uint32_t code) {
     ShowTrackWarning(code);
 }
 
-void MidiTrackData::ResetReaderState() {
+void MidiTrackData::ResetRunningStatus() {
     g_currentStatus = 0;
     g_lastStatus = 0;
+}
+
+void MidiTrackData::ResetReaderState() {
+    ResetRunningStatus();
     ReportTrackWarning(0);
 }
 

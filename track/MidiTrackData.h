@@ -104,9 +104,12 @@ public:
     void ReportError(std::uint32_t code) const;
     // Warnings shown at most once per track read; code 0 allows them again.
     static void ReportTrackWarning(std::uint32_t code);
-    // The reader's running status and the warning flags are process-wide and
-    // survive from track to track, as in a file; this puts them back to the
-    // state of a fresh program (used by tests and fuzzers).
+    // The reader's running status is process-wide and carries from track to
+    // track within a file; each file starts from no status, so a file reads
+    // the same whatever was read before it.
+    static void ResetRunningStatus();
+    // The running status and the warning flags as in a fresh program (used by
+    // tests and fuzzers).
     static void ResetReaderState();
 
     std::int32_t state = kStateEmpty;

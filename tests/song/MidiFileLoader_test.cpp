@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -277,6 +280,82 @@ TEST(LoaderLifecycle, SecondFileReplacesTheFirst) {
     ASSERT_NE(loader.song, nullptr);
     EXPECT_EQ(loader.song->division, 480);
     EXPECT_THAT(test::Notes(*loader.song->track), ElementsAre(Note{5, 40, 0, 16}));
+}
+
+// What a load leaves: the song (or none) and every report on the way.
+struct LoadResult {
+    std::int32_t size = 0;
+    std::int32_t division = 0;
+    std::vector<test::TimedEvent> events;
+    std::vector<std::uint32_t> codes;
+    bool operator==(const LoadResult&) const = default;
+};
+
+// The window's Load (load, then build), or the command line's load at once.
+LoadResult LoadThe(const std::string& path, bool atOnce) {
+    RecordingSink sink;
+    LoadResult result;
+    std::unique_ptr<MidiFileLoader> loader;
+    if (atOnce) {
+        loader = std::make_unique<MidiFileLoader>(path, MidiFileLoader::AndBuildSong{});
+    } else {
+        loader = std::make_unique<MidiFileLoader>(path);
+        if (loader->size != 0) loader->BuildSong();
+    }
+    result.size = loader->size;
+    if (loader->song) {
+        result.division = loader->song->division;
+        result.events = test::Timeline(*loader->song->track);
+    }
+    result.codes = sink.codes();
+    return result;
+}
+
+// The reader's running status carries from track to track within a file, never
+// from one file into the next: a file that starts a track with data bytes
+// loads the same after any other file as in a fresh program.
+TEST(LoaderLifecycle, AFileLoadsTheSameWhateverWasLoadedBefore) {
+    // Files whose last status is one a data byte would take up.
+    const TempFile endsOnChannel3(
+        SmfBuilder().Header(0, 1, 96).Track({0x00, 0x93, 50, 90, 0x60, 0x83, 50, 0x40}).Bytes());
+    const TempFile endsOnAProgram(SmfBuilder().Header(1, 1, 96).Track({0x00, 0xC5, 7}).Bytes());
+    // Tracks that start with data bytes; within its file the second track
+    // takes up the first's last status.
+    const TempFile startsWithData(
+        SmfBuilder().Header(0, 1, 96).Track({0x00, 60, 100, 0x60, 0x90, 60, 0, 0x00, 0xFF, 0x2F, 0x00}).Bytes());
+    const TempFile secondTrackCarries(SmfBuilder()
+                                          .Header(1, 2, 96)
+                                          .Track({0x00, 0x91, 62, 80, 0x30, 62, 0})
+                                          .Track({0x10, 64, 70, 0x30, 64, 0, 0x00, 0xFF, 0x2F, 0x00})
+                                          .Bytes());
+    std::vector<std::string> before = {endsOnChannel3.path(), endsOnAProgram.path(), startsWithData.path()};
+    std::vector<std::string> after = {startsWithData.path(), secondTrackCarries.path()};
+    const std::filesystem::path corpus = test::CorpusDir();
+    if (!corpus.empty()) {
+        const std::filesystem::path levels = corpus / "valid/midly/Levels.mid";
+        if (std::filesystem::exists(levels)) before.push_back(levels.string());
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
+            const std::string ext = entry.path().extension().string();
+            if (entry.is_regular_file() && ext != ".md" && ext != ".txt") after.push_back(entry.path().string());
+        }
+        std::sort(after.begin(), after.end());
+    }
+    for (const bool atOnce : {false, true}) {
+        for (const std::string& second : after) {
+            MidiTrackData::ResetReaderState();
+            const LoadResult alone = LoadThe(second, atOnce);
+            for (const std::string& first : before) {
+                SCOPED_TRACE((atOnce ? "at once: " : "in two steps: ") + first + " then " + second);
+                LoadThe(first, atOnce);
+                EXPECT_EQ(LoadThe(second, atOnce), alone);
+            }
+        }
+    }
+    // The carry within a file is kept: the second track's notes are on channel 1.
+    const LoadResult carried = LoadThe(secondTrackCarries.path(), false);
+    int onChannel1 = 0;
+    for (const test::TimedEvent& e : carried.events) onChannel1 += e.type == kTypeNote && e.channel == 1;
+    EXPECT_EQ(onChannel1, 2);
 }
 
 TEST(LoaderLifecycle, BuildingWithoutAReaderIsAnInternalError) {
