@@ -86,8 +86,11 @@ public:
     bool SortSimultaneous();
     void RaiseSysex();
     void OffsBeforeOns();
+    // Refuses (and writes nothing) unless the list is complete: in event form
+    // and closed by an End of Track. Afterwards state is 0 when it wrote.
     void WriteTrack();
-    // The bytes of one event without its delta; returns their number.
+    // The bytes of one event without its delta; returns their number, or -1
+    // when the event has no bytes (reported once per track written).
     std::int32_t EncodeEvent(const MusicEvent& event, std::vector<std::uint8_t>& out) const;
     std::int32_t EncodeMeta(const MusicEvent& event, std::vector<std::uint8_t>& out) const;
 
@@ -130,6 +133,9 @@ private:
     std::int64_t DecodeEscape(MusicEvent& event, std::int64_t dataStart) const;
     static void ClassifySysEx(MusicEvent& event);
     bool ListFull() const { return count() >= kTrackCapacity; }
+    // Whether the writer has shown, for the track it is writing, that some
+    // events have no bytes: a piece can hold thousands of them.
+    mutable bool undefinedReported_ = false;
     bool InRange(std::int32_t index) const { return index >= 0 && index < count(); }
     void AddDeltaToNext(std::int32_t index);
     // Returns the index of the first End of Track afterwards (the list's size when none).

@@ -217,10 +217,18 @@ void MidiTrackData::OffsBeforeOns() {
 }
 
 void MidiTrackData::WriteTrack() {
-    if (state != kStateEventForm || events.empty() || !events.back().IsEndOfTrack()) {
+    if (state != kStateEventForm) {
         ReportError(kTrackInternalError);
         return;
     }
+    // Without a track closed by its End of Track there is nothing a reader
+    // could take for a MIDI file (this program's own reader would refuse it):
+    // said as the reader would say it, and nothing is written.
+    if (events.empty() || !events.back().IsEndOfTrack()) {
+        ReportError(kTrackNoChunk);
+        return;
+    }
+    undefinedReported_ = false;
     static constexpr std::uint8_t kEndOfTrack[] = {0x00, 0xFF, 0x2F, 0x00};
     // The song image holds the 14 header bytes in front of the chunk, and a
     // file that filled the whole image would read back as cut ("data too
@@ -310,9 +318,11 @@ std::int32_t MidiTrackData::EncodeEvent(const MusicEvent& event, std::vector<std
             return EncodeMeta(event, out);
         default:
             // Pressure events keep no values, so there is nothing to write. A
-            // piece can hold thousands of them: one warning per track, not a
-            // box for each.
-            ReportTrackWarning(kTrackUndefinedEvent);
+            // piece can hold thousands of them: one box per track, not one for each.
+            if (!undefinedReported_) {
+                undefinedReported_ = true;
+                ReportError(kTrackUndefinedEvent);
+            }
             return -1;
     }
     return static_cast<std::int32_t>(out.size() - start);

@@ -35,8 +35,6 @@ using test::TrackOf;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const Bytes kHeader96 = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x00, 0x60};
-
 std::unique_ptr<MidiF0Data> SongOf(std::int32_t division, std::vector<MusicEvent> events) {
     auto song = std::make_unique<MidiF0Data>(kStateEventForm);
     song->division = division;
@@ -229,12 +227,16 @@ TEST(EventEncoding, LongTextsUseATwoByteSizeAndWarnOnceBeforeTheFirst) {
     EXPECT_THAT(sink.texts(), ElementsAre("サイズが大きすぎるイベントが含まれています。"));
 }
 
-TEST(EventEncoding, PressureEventsAreLeftOutWithOneWarningAndTheirDeltasCarried) {
+TEST(EventEncoding, PressureEventsAreLeftOutWithOneUndefinedEventErrorPerTrackWrittenAndTheirDeltasCarried) {
     RecordingSink sink;
-    const Bytes file = Write({NoteOn(0, 60), test::ChannelEvent(kTypeKeyPressure, 10, kNoChannel),
-                              test::ChannelEvent(kTypeChannelPressure, 5, kNoChannel), NoteOff(7, 60), EndOfTrack(0)});
-    EXPECT_EQ(EventsOf(file), (Bytes{0x00, 0x90, 0x3C, 0x64, 0x16, 0x80, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00}));
-    EXPECT_THAT(sink.texts(), ElementsAre("未定義のMIDIイベントが含まれていました。"));
+    for (int track = 0; track < 2; ++track) {
+        const Bytes file =
+            Write({NoteOn(0, 60), test::ChannelEvent(kTypeKeyPressure, 10, kNoChannel),
+                   test::ChannelEvent(kTypeChannelPressure, 5, kNoChannel), NoteOff(7, 60), EndOfTrack(0)});
+        EXPECT_EQ(EventsOf(file), (Bytes{0x00, 0x90, 0x3C, 0x64, 0x16, 0x80, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00}));
+    }
+    EXPECT_THAT(sink.codes(), ElementsAre(kTrackUndefinedEvent, kTrackUndefinedEvent));
+    EXPECT_THAT(sink.texts(), ::testing::Each(std::string("未定義のMIDIイベントです。")));
 }
 
 TEST(EventEncoding, AChannelOutOfRangeIsReportedForEachAndLeftOut) {
@@ -314,7 +316,7 @@ TEST(SmfWriting, ASongNotInEventFormIsNotWritten) {
     }
 }
 
-TEST(SmfWriting, ATrackWithoutAnEndOfTrackLeavesOnlyTheHeader) {
+TEST(SmfWriting, ATrackWithoutAnEndOfTrackIsRefusedAsNoMidiFileAndNothingIsToBeSaved) {
     for (bool empty : {false, true}) {
         SCOPED_TRACE(empty);
         RecordingSink sink;
@@ -322,11 +324,15 @@ TEST(SmfWriting, ATrackWithoutAnEndOfTrackLeavesOnlyTheHeader) {
 
         song->WriteSmf();
 
-        EXPECT_EQ(ImageOf(*song), kHeader96);
+        EXPECT_FALSE(song->HoldsWrittenFile());
         EXPECT_EQ(song->state, kStateImage);
         EXPECT_EQ(song->track->state, kStateEventForm);
-        EXPECT_THAT(sink.codes(), ElementsAre(kTrackInternalError));
+        EXPECT_THAT(sink.codes(), ElementsAre(kTrackNoChunk));
+        EXPECT_THAT(sink.texts(), ElementsAre("MIDIファイルではないか、マックバイナリがついているファイルです。"));
     }
+    auto whole = SongOf(96, {EndOfTrack(0)});
+    whole->WriteSmf();
+    EXPECT_TRUE(whole->HoldsWrittenFile());
 }
 
 TEST(SmfWriting, AChunkTooLargeForTheImageIsClosedEarlyWithAnEndOfTrack) {
