@@ -194,7 +194,9 @@ void MainDialog::OnSave() {
     if (horizontalCheck->isChecked()) copy.ReverseHorizontal();
     if (verticalCheck->isChecked()) copy.ReverseVertical();
     copy.WriteSmf();
-    copy.SaveWithDialog();
+    // The writer has said why when it could not write a whole file: then
+    // there is nothing to save, and no file of the chosen name is touched.
+    if (copy.HoldsWrittenFile()) copy.SaveWithDialog();
 }
 
 void MainDialog::OnPlay() {

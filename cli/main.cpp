@@ -28,6 +28,7 @@
 #include "song/MidiF0Data.h"
 #include "song/MidiFileLoader.h"
 #include "support/General.h"
+#include "support/Messages.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ using solvane::MidiFileLoader;
 constexpr int kExitWritten = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitNoSong = 2;
+constexpr int kExitWithErrors = 3;
 constexpr int kExitUsage = 64;
 
 constexpr const char* kUsage =
@@ -62,9 +64,13 @@ constexpr const char* kUsage =
     "info     loads IN and tells what was loaded: format, tracks, division,\n"
     "         events, notes per channel and length in ticks.\n"
     "\n"
-    "Reports go to stderr, one line each. Exit status: 0 done, 1 OUT could not\n"
-    "be written or the output could not be opened, 2 no song was loaded\n"
-    "(nothing written or played), 64 usage error.\n";
+    "Reports go to stderr, one line each. Exit status:\n"
+    "  0   done, with no error reported\n"
+    "  1   OUT could not be written, or the output could not be opened\n"
+    "  2   nothing usable was loaded: nothing written or played\n"
+    "  3   done, but an error was reported on the way, so the result may lack\n"
+    "      or change content (the once-per-track warnings do not count)\n"
+    "  64  usage error\n";
 
 // Prints each report as one line and remembers which codes were shown.
 class CliSink : public solvane::MessageSink {
@@ -83,6 +89,12 @@ int Usage(const char* problem) {
     if (problem != nullptr) std::fprintf(stderr, "solvane-cli: %s\n", problem);
     std::fputs(kUsage, stderr);
     return kExitUsage;
+}
+
+// 0 when nothing went wrong since errorsBefore, else the status that says the
+// result may lack or change content.
+int DoneStatus(std::uint64_t errorsBefore) {
+    return solvane::ErrorsReported() != errorsBefore ? kExitWithErrors : kExitWritten;
 }
 
 // Loads as the dialog's Load does for a chosen path: nothing when size is 0.
@@ -110,6 +122,7 @@ int Convert(const std::vector<std::string>& args, CliSink& sink) {
         }
     }
     if (files.size() != 2) return Usage("convert needs IN and OUT");
+    const std::uint64_t errorsBefore = solvane::ErrorsReported();
     MidiFileLoader loader(files[0], MidiFileLoader::AndBuildSong{});
     if (loader.size == 0 || !loader.song) return kExitNoSong;
     // The window's Save: event form, time mirror, then pitch inversion. The
@@ -120,9 +133,12 @@ int Convert(const std::vector<std::string>& args, CliSink& sink) {
     if (horizontal) song.ReverseHorizontal();
     if (vertical) song.ReverseVertical();
     song.WriteSmf();
+    // The writer has said why when there was no complete track to write:
+    // nothing usable was loaded, and OUT is left as it was.
+    if (!song.HoldsWrittenFile()) return kExitNoSong;
     const int before = sink.cannotOpen.load();
     solvane::WriteWholeFile(files[1], song.Bytes(), song.size);
-    return sink.cannotOpen == before ? kExitWritten : kExitFailed;
+    return sink.cannotOpen == before ? DoneStatus(errorsBefore) : kExitFailed;
 }
 
 #if SOLVANE_CLI_WITH_SOUND
@@ -163,6 +179,7 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
         }
     }
     if (files.size() != 1) return Usage("play needs IN");
+    const std::uint64_t errorsBefore = solvane::ErrorsReported();
     solvane::MadeMidiOut made = solvane::MakeMidiOutDevice(choice);
     if (!made.device) {
         std::fprintf(stderr, "solvane-cli: %s\n", made.error.c_str());
@@ -190,7 +207,7 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
     }
     solvane::musicPlayer.Shutdown();
     solvane::InstallMidiOutDevice(nullptr);
-    return sink.outputFailed > 0 ? kExitFailed : kExitWritten;
+    return sink.outputFailed > 0 ? kExitFailed : DoneStatus(errorsBefore);
 }
 
 int Ports() {
@@ -221,6 +238,7 @@ int RunSoundTool(char** argv) {
 
 int Info(const std::vector<std::string>& args) {
     if (args.size() != 1) return Usage("info needs IN");
+    const std::uint64_t errorsBefore = solvane::ErrorsReported();
     MidiFileLoader loader(args[0]);
     if (loader.size == 0) return kExitNoSong;
     const int format = loader.raw.empty() ? -1 : MidiF0Data::DetectFormat(loader.raw.data(), loader.size);
@@ -248,7 +266,7 @@ int Info(const std::vector<std::string>& args) {
     std::printf("notes: %d\n", total);
     for (const auto& [channel, n] : notes) std::printf("  channel %d: %d\n", channel + 1, n);
     std::printf("length: %lld ticks\n", static_cast<long long>(length));
-    return kExitWritten;
+    return DoneStatus(errorsBefore);
 }
 
 // A conversion touches some megabytes once, and in a fresh process every 4 KB

@@ -43,6 +43,9 @@ public:
 
     // Writes the song as a format-0 file into its own image (state 1 to 0).
     void WriteSmf();
+    // Whether the image holds a whole file written by WriteSmf: the header
+    // and a complete track chunk. Anything less is never saved.
+    bool HoldsWrittenFile() const { return state == kStateImage && track->state == kStateImage && size > 14; }
     void WriteHeader();
 
     void ReverseHorizontal();

@@ -1,5 +1,6 @@
 #include "support/Messages.h"
 
+#include <atomic>
 #include <iterator>
 
 #include "platform/MessageSink.h"
@@ -153,8 +154,15 @@ void ShowTrackWarning(std::uint32_t code) {
     CurrentMessageSink().Show(ModuleName(Module::kMidiTrackData), code, TrackWarningMessage(code));
 }
 
+namespace {
+std::atomic<std::uint64_t> g_errorsReported{0};  // reports come from every thread
+}  // namespace
+
 void ReportModuleError(Module module, std::uint32_t code) {
+    g_errorsReported.fetch_add(1);
     CurrentMessageSink().Show(ModuleName(module), code, ErrorMessage(module, code));
 }
+
+std::uint64_t ErrorsReported() { return g_errorsReported.load(); }
 
 }  // namespace solvane

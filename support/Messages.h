@@ -35,4 +35,10 @@ void ShowTrackWarning(std::uint32_t code);
 // Looks the code up and shows it; returns when the report was acknowledged.
 void ReportModuleError(Module module, std::uint32_t code);
 
+// How many reports ReportModuleError has shown in this process (the track
+// reader's once-per-track warnings are not among them). A caller that
+// compares the count before and after an operation knows whether the
+// operation met an error, and so whether its result may lack content.
+std::uint64_t ErrorsReported();
+
 }  // namespace solvane

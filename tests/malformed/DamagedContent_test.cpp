@@ -265,7 +265,7 @@ TEST(DamagedEvents, AFiveByteDeltaKeepsItsLow32Bits) {
     }
 }
 
-TEST(DamagedEvents, WithoutAnEndOfTrackTheMirrorRefusesAndOnlyTheHeaderIsWritten) {
+TEST(DamagedEvents, WithoutAnEndOfTrackTheMirrorRefusesAndNothingIsSaved) {
     RecordingSink sink;
     const test::WholePath path = test::RunWholePath(SmfBuilder().Header(0, 1, 96).Track(kTune).Bytes(), sink);
     EXPECT_THAT(path.loadCodes, IsEmpty());
@@ -278,8 +278,8 @@ TEST(DamagedEvents, WithoutAnEndOfTrackTheMirrorRefusesAndOnlyTheHeaderIsWritten
     EXPECT_EQ(reports[0].code, kSongFallback);
     EXPECT_EQ(reports[0].text, "MidiF0Dataでエラーが発生しました。");
     EXPECT_EQ(reports[1].module, "MidiTrackData");
-    EXPECT_EQ(reports[1].code, kTrackInternalError);
-    EXPECT_EQ(written, Bytes({'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96}));
+    EXPECT_EQ(reports[1].code, kTrackNoChunk);
+    EXPECT_THAT(written, IsEmpty());
 }
 
 TEST(OversizedEvents, A300ByteTextAndExclusiveAreKeptWholeAndEveryCopyOfThemIsReported) {

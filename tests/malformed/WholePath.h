@@ -32,11 +32,6 @@ inline Bytes NoteBytes(int channel, int key, std::uint32_t length) {
 // A format-0 file at 96 ticks a quarter: body and an End of Track.
 inline Bytes Format0(const Bytes& body) { return SmfBuilder().Header(0, 1, 96).Track(Concat({body, kEnd})).Bytes(); }
 
-// The 14 header bytes a song without an End of Track is written as.
-inline Bytes HeaderOnly(int division) {
-    return SmfBuilder().Header(0, 1, division).Bytes();
-}
-
 // A report that a file the program wrote must never cause when it is loaded
 // again: a damaged header, chunk or event, or a refused operation. The size
 // warning, the long-event report and "data too large" are not among them.
@@ -103,6 +98,7 @@ inline WholePath RunWholePath(const Bytes& file, RecordingSink& sink) {
         run.written = SaveAsBytes(*path.song(), run.horizontal, run.vertical);
         run.codes = sink.codes();
         sink.Clear();
+        if (run.written.empty()) continue;  // nothing saved, nothing to load
         TempFile output(run.written, "output.mid");
         run.reloaded = LoadAsTheDialogDoes(output.path());
         run.reloadCodes = sink.codes();

@@ -144,6 +144,7 @@ Bytes SaveAsBytes(const MidiF0Data& loaded, bool horizontal, bool vertical) {
     if (horizontal) copy.ReverseHorizontal();
     if (vertical) copy.ReverseVertical();
     copy.WriteSmf();
+    if (!copy.HoldsWrittenFile()) return {};
     return Bytes(copy.Bytes(), copy.Bytes() + copy.size);
 }
 

@@ -72,7 +72,8 @@ MusicEvent EndOfTrack(std::int32_t delta);
 std::unique_ptr<MidiF0Data> SongWith(std::int32_t state, std::vector<MusicEvent> events, std::int32_t division = 96);
 
 // The dialog's Save on a loaded song: copy, event form, the ticked
-// reversals, writing. Returns the bytes of the written image.
+// reversals, writing. Returns the bytes Save would write: none when the
+// writer found no complete track.
 Bytes SaveAsBytes(const MidiF0Data& loaded, bool horizontal, bool vertical);
 
 }  // namespace solvane::test
