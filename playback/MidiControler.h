@@ -10,13 +10,9 @@
 #include <memory>
 
 #include "platform/MidiOutDevice.h"
+#include "support/ReportCodes.h"
 
 namespace solvane {
-
-inline constexpr std::uint32_t kControlerOpenFailed = 0x07000001;
-inline constexpr std::uint32_t kControlerCloseFailed = 0x07000002;
-inline constexpr std::uint32_t kControlerProgramFailed = 0x07000003;
-inline constexpr std::uint32_t kControlerExclusiveFailed = 0x07000004;
 
 class MidiControler {
 public:

@@ -12,16 +12,12 @@
 
 #include "platform/OneShotTimer.h"
 #include "playback/MidiControler.h"
+#include "support/ReportCodes.h"
 
 namespace solvane {
 
 class MidiF0Data;
 class MusicEvent;
-
-inline constexpr std::uint32_t kPlayerResolutionTooFine = 0x08000001;
-inline constexpr std::uint32_t kPlayerNoTimer = 0x08000002;
-inline constexpr std::uint32_t kPlayerTempoTooSlow = 0x08000003;
-inline constexpr std::uint32_t kPlayerInternalError = 0x08000004;
 
 // Quarter notes per minute for a tempo in microseconds per quarter note;
 // the caller makes sure microseconds / 1000 is not 0.

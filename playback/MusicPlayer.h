@@ -13,10 +13,9 @@
 
 #include "playback/MidiPlayer.h"
 #include "song/MidiF0Data.h"
+#include "support/ReportCodes.h"
 
 namespace solvane {
-
-inline constexpr std::uint32_t kMusicPlayerInternalError = 0x09000001;
 
 // What a worker thread is handed: its song copy (owned from then on) and the
 // callback for the end of the play.

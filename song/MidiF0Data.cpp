@@ -1,8 +1,12 @@
 #include "song/MidiF0Data.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "support/Messages.h"
+#include "transform/ReverseHorizontal.h"
+#include "transform/ReverseVertical.h"
 
 namespace solvane {
 namespace {
@@ -100,6 +104,97 @@ int MidiF0Data::DetectFormat(std::uint8_t* image, std::int32_t size) {
     if (image[9] == 0) return 0;
     if (image[9] == 1) return 1;
     return -1;
+}
+
+void MidiF0Data::WriteSmf() {
+    if (state != kStateEventForm) {
+        ReportError(kSongInternalError);
+        return;
+    }
+    WriteHeader();
+    track->SortSimultaneous();
+    track->RaiseSysex();
+    track->OffsBeforeOns();
+    track->WriteTrack();
+    std::uint8_t* bytes = MutableBytes();
+    if (bytes != nullptr) {
+        const std::int32_t chunk = std::min(track->size, kImageCapacity - 14);
+        std::memcpy(bytes + 14, track->Bytes(), static_cast<std::size_t>(chunk));
+        size = 14 + chunk;
+    }
+    state = kStateImage;
+}
+
+void MidiF0Data::WriteHeader() {
+    std::uint8_t* bytes = MutableBytes();
+    if (bytes == nullptr) return;
+    static constexpr std::uint8_t kHeader[12] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1};
+    std::memcpy(bytes, kHeader, sizeof kHeader);
+    bytes[12] = static_cast<std::uint8_t>((division >> 8) & 0xFF);
+    bytes[13] = static_cast<std::uint8_t>(division & 0xFF);
+}
+
+void MidiF0Data::ReverseHorizontal() {
+    if (state != kStateEventForm) {
+        ReportError(kSongInternalError);
+        return;
+    }
+    if (!solvane::ReverseHorizontal(*track)) ReportError(kSongFallback);
+}
+
+void MidiF0Data::ShiftProgramChanges() { solvane::ShiftProgramChanges(*track); }
+
+void MidiF0Data::ReverseVertical() { solvane::ReverseVertical(*track); }
+
+void MidiF0Data::ChangeDivision(std::int32_t newDivision) {
+    track->Rescale(division, newDivision);
+    division = newDivision;
+}
+
+std::int32_t MidiF0Data::BarLength() const {
+    constexpr std::int32_t kOneBarAt96 = 384;
+    std::int32_t code = 0;
+    if (track->FindTimeSignature(code) == 0 || code == 0 || division == 0) return kOneBarAt96;
+    switch (code) {
+        case 4: return 4 * division;
+        case 3:
+        case 6: return 3 * division;
+        case 2: return 2 * division;
+        default: return kOneBarAt96;
+    }
+}
+
+// The whole bars of silence before the first note are taken away.
+void MidiF0Data::TrimLeadingBars() {
+    std::int32_t firstNote = 0;
+    if (state == kStateEventForm) {
+        firstNote = kTypeNoteOn;
+    } else if (state == kStateNoteForm) {
+        firstNote = kTypeNote;
+    } else {
+        ReportError(kSongInternalError);
+        return;
+    }
+    std::int64_t t = 0;
+    for (const MusicEvent& event : track->events) {
+        t += event.delta;
+        if (event.type == firstNote) break;
+    }
+    const std::int64_t bar = BarLength();
+    ClearTimeUpTo(static_cast<std::int32_t>(t / bar * bar));
+}
+
+void MidiF0Data::ClearTimeUpTo(std::int32_t ticks) {
+    std::int64_t sum = 0;
+    for (MusicEvent& event : track->events) {
+        sum += event.delta;
+        if (sum <= ticks) {
+            event.delta = 0;
+        } else {
+            event.delta = static_cast<std::int32_t>(sum - ticks);
+            break;
+        }
+    }
 }
 
 }  // namespace solvane

@@ -14,13 +14,6 @@
 
 namespace solvane {
 
-inline constexpr std::uint32_t kSongNotFormat0 = 0x04000001;
-inline constexpr std::uint32_t kSongBadTrackCount = 0x04000003;
-inline constexpr std::uint32_t kSongNoHeader = 0x04000004;
-inline constexpr std::uint32_t kSongInternalError = 0x04000005;
-// Code 0 shows the module's fallback text: reversing a track without an End of Track.
-inline constexpr std::uint32_t kSongFallback = 0;
-
 // Called on the play's worker thread when a play ends by itself or cannot start.
 using PlayFinished = std::function<int()>;
 

@@ -16,11 +16,6 @@ namespace solvane {
 
 class MidiF0Data;
 
-inline constexpr std::uint32_t kF1TooManyTracks = 0x02000001;
-inline constexpr std::uint32_t kF1NotFormat1 = 0x02000002;
-inline constexpr std::uint32_t kF1InternalError = 0x02000003;
-inline constexpr std::uint32_t kF1NoHeader = 0x02000004;
-
 inline constexpr std::int32_t kMaxTracks = 33;
 
 class MidiF1Data : public ByteImage {
@@ -30,12 +25,6 @@ public:
     // Splits a song in note form into 16 tracks, one per channel; events
     // without a channel go with channel 0.
     explicit MidiF1Data(const MidiF0Data& song);
-    // Makes a song's list in note form what splitting it by channel and
-    // merging the 16 tracks back would make it, without the tracks between,
-    // when those two steps can only put simultaneous events in channel order
-    // and the 16 Ends of Track back as one; otherwise returns false and
-    // leaves the list as it was.
-    static bool MergeChannelsInPlace(MidiTrackData& track);
     MidiF1Data(const MidiF1Data&) = delete;
     MidiF1Data& operator=(const MidiF1Data&) = delete;
 

@@ -17,38 +17,22 @@ MidiFileLoader::MidiFileLoader() {
 MidiFileLoader::MidiFileLoader(const std::string& path) { Load(path); }
 
 MidiFileLoader::MidiFileLoader(const std::string& path, AndBuildSong) {
-    Load(path, true);
-    if (size != 0 && !song) BuildSong();
+    Load(path);
+    if (size != 0) BuildSong();
 }
 
-void MidiFileLoader::Load(const std::string& path, bool buildSong) {
+void MidiFileLoader::Load(const std::string& path) {
     raw = MemoryBlock(kImageCapacity);
     reader.reset();
     song.reset();
-    spare_ = {};
     size = 0;
     if (raw.empty() || ReadWholeFile(path, raw.data(), size) == 0) return;
     switch (MidiF0Data::DetectFormat(raw.data(), size)) {
         case 0: {
             // The file is read once more by the song; its errors are reported
             // there, and whatever was read is used.
-            MidiF0Data single(path);
-            // Nothing is built from an empty file, whatever its second reading gave.
-            if (buildSong && size != 0 && MidiF1Data::MergeChannelsInPlace(*single.track)) {
-                song = std::make_unique<MidiF0Data>(kStateNoteForm);
-                song->division = single.division;
-                song->track->events = std::move(single.track->events);
-                break;
-            }
-            // Its file image and chunk are not looked at again: their memory,
-            // already touched, can take the split tracks.
-            single.Release();
-            single.track->Release();
+            const MidiF0Data single(path);
             reader = std::make_unique<MidiF1Data>(single);
-            // The song's events go now, as with the song; the storage they
-            // had, already in memory, takes the merged song's events.
-            spare_ = std::move(single.track->events);
-            spare_.clear();
             break;
         }
         case 1:
@@ -72,7 +56,6 @@ void MidiFileLoader::BuildSong() {
     }
     song = std::make_unique<MidiF0Data>(kStateNoteForm);
     song->division = reader->division;
-    song->track->events.swap(spare_);
     // Last track first, so that events of equal time end up in ascending track order.
     std::vector<const MidiTrackData*> tracks;
     for (std::int32_t k = 0; k < reader->trackCount; ++k) {

@@ -6,16 +6,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "support/ReportCodes.h"
 
 namespace solvane {
-
-inline constexpr std::uint32_t kGeneralDataTooLarge = 1;
-inline constexpr std::uint32_t kGeneralOutOfMemory = 2;
-inline constexpr std::uint32_t kGeneralCannotOpen = 3;
-inline constexpr std::uint32_t kGeneralPerformance = 4;
-inline constexpr std::uint32_t kGeneralNotFound = 5;
-// Code 0 shows General's fallback text; the sequencer uses it for a zero divisor.
-inline constexpr std::uint32_t kGeneralFallback = 0;
 
 // Every file image holds at most this many bytes; a longer file is cut.
 inline constexpr std::int32_t kImageCapacity = 0x40000;

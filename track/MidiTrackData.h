@@ -3,6 +3,11 @@
 // events read from them, in time order. The track owns its events. state: -1
 // empty (no form yet, also a refused chunk), 0 byte image, 1 event form
 // (note-on and note-off apart), 2 note form (one event per note, with duration).
+//
+// Every list the program holds begins with the reader, which promises what
+// the later steps build on: no delta is negative, and a track lasts no
+// longer than a delta can hold. Since every event takes two file bytes at
+// least, no list made from a file of kImageCapacity bytes fills up.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,17 +15,10 @@
 #include <vector>
 
 #include "support/ByteImage.h"
+#include "support/ReportCodes.h"
 #include "track/MusicEvent.h"
 
 namespace solvane {
-
-inline constexpr std::uint32_t kTrackInternalError = 0x0D000001;
-inline constexpr std::uint32_t kTrackUndefinedEvent = 0x0D000002;
-inline constexpr std::uint32_t kTrackBadChannel = 0x0D000003;
-inline constexpr std::uint32_t kTrackBadTempo = 0x0D000005;
-inline constexpr std::uint32_t kTrackTooMuchData = 0x0D000006;
-inline constexpr std::uint32_t kTrackNoChunk = 0x0D000007;
-inline constexpr std::uint32_t kTrackOversizedEvent = 0x0D00000B;  // a warning, once per track read
 
 inline constexpr std::int32_t kTrackCapacity = 0x20000;
 
@@ -52,26 +50,9 @@ public:
     void Clear() { events.clear(); }
     void KeepLastEndOfTrack();
     // The two events trade places; each slot keeps its delta (and so its time).
-    void ExchangeEvents(std::int32_t a, std::int32_t b) {
-        if (a == b) return;
-        if (!InRange(a) || !InRange(b)) {
-            ReportError(kTrackInternalError);
-            return;
-        }
-        MusicEvent& first = events[static_cast<std::size_t>(a)];
-        MusicEvent& second = events[static_cast<std::size_t>(b)];
-        first.Swap(second);
-        std::swap(first.delta, second.delta);
-    }
+    void ExchangeEvents(std::int32_t a, std::int32_t b);
     // The two events trade places together with their deltas.
-    void SwapEvents(std::int32_t a, std::int32_t b) {
-        if (a == b) return;
-        if (!InRange(a) || !InRange(b)) {
-            ReportError(kTrackInternalError);
-            return;
-        }
-        events[static_cast<std::size_t>(a)].Swap(events[static_cast<std::size_t>(b)]);
-    }
+    void SwapEvents(std::int32_t a, std::int32_t b);
     // mode 2: before index; any other mode: after it.
     void InsertEvent(std::int32_t index, std::int32_t mode, MusicEvent event);
 
@@ -80,10 +61,13 @@ public:
     void ToEventForm();
     void DropMarked();
 
+    // Merges other into this track by time; both in note form.
+    void MergeTrack(const MidiTrackData& other);
+    // The same for every track, the last first, as one MergeTrack call each.
+    void MergeTracks(const std::vector<const MidiTrackData*>& tracks);
+
     // Writing: the three reorderings of simultaneous events, then the chunk.
-    // Returns whether the list holds any exclusive event (whose reordering
-    // comes next).
-    bool SortSimultaneous();
+    void SortSimultaneous();
     void RaiseSysex();
     void OffsBeforeOns();
     // Refuses (and writes nothing) unless the list is complete: in event form
@@ -93,12 +77,6 @@ public:
     // when the event has no bytes (reported once per track written).
     std::int32_t EncodeEvent(const MusicEvent& event, std::vector<std::uint8_t>& out) const;
     std::int32_t EncodeMeta(const MusicEvent& event, std::vector<std::uint8_t>& out) const;
-
-    // Merges other into this track by time; both in note form.
-    void MergeTrack(const MidiTrackData& other);
-    // Merges every track into this one, the last first, with the events and
-    // the reports of one MergeTrack call per track in that order.
-    void MergeTracks(const std::vector<const MidiTrackData*>& tracks);
 
     // Playback preparation.
     void Rescale(std::int32_t oldDivision, std::int32_t newDivision);
@@ -120,29 +98,20 @@ public:
 
 private:
     std::uint8_t ChunkByte(std::int64_t offset) const { return offset < size ? At(offset) : 0; }
-    void ParseNextEvent();
-    bool ReadShortChannelEvent();
-    std::int32_t DecodeChannelMessage(MusicEvent& event, std::int32_t status, std::int32_t d1, std::int32_t d2) const;
     std::uint32_t ReadVarLen(std::int64_t& position) const;
     void ParseMessage(MusicEvent& event);
     std::int64_t DecodeMessage(MusicEvent& event, std::int32_t status, std::int64_t dataStart) const;
     std::int64_t DecodeMeta(MusicEvent& event, std::int64_t dataStart) const;
-    std::int64_t DecodeFixedMeta(MusicEvent& event, std::int64_t dataStart) const;
-    std::int64_t DecodeTextMeta(MusicEvent& event, std::int64_t dataStart) const;
     std::int64_t DecodeSysEx(MusicEvent& event, std::int64_t dataStart) const;
     std::int64_t DecodeEscape(MusicEvent& event, std::int64_t dataStart) const;
     static void ClassifySysEx(MusicEvent& event);
     bool ListFull() const { return count() >= kTrackCapacity; }
+    bool InRange(std::int32_t index) const { return index >= 0 && index < count(); }
+    void AddDeltaToNext(std::int32_t index);
+
     // Whether the writer has shown, for the track it is writing, that some
     // events have no bytes: a piece can hold thousands of them.
     mutable bool undefinedReported_ = false;
-    bool InRange(std::int32_t index) const { return index >= 0 && index < count(); }
-    void AddDeltaToNext(std::int32_t index);
-    // Returns the index of the first End of Track afterwards (the list's size when none).
-    std::size_t PlaceNoteOffsByTime(std::size_t notes);
-    void PlaceNoteOffsOneByOne();
-    void MoveEndOfTrackLast(std::size_t from);  // no End of Track stands before from
-    bool MergeAllAtOnce(const std::vector<const MidiTrackData*>& tracks);
 };
 
 }  // namespace solvane

@@ -9,11 +9,10 @@
 #include <cstdint>
 #include <utility>
 
+#include "support/ReportCodes.h"
 #include "track/EventBytes.h"
 
 namespace solvane {
-
-inline constexpr std::uint32_t kEventDataTooLarge = 0x06000001;
 
 // Data up to this length fits a record's own block.
 inline constexpr std::int32_t kEventDataBlock = 256;
@@ -38,54 +37,36 @@ inline constexpr std::int32_t kMetaTimeSignature = 0x58;
 
 inline constexpr std::int32_t kNoChannel = 255;
 
-class MusicEvent {
+// The plain fields of a record, which copies, moves and swaps take whole.
+struct EventFields {
+    std::int32_t type = kTypeMarked;
+    std::int32_t delta = 0;
+    std::int32_t key = 0;
+    std::int32_t duration = 0;
+    std::int32_t velocity = 0;
+    std::int32_t subtype = 0;
+    std::int32_t value = 0;
+    std::int32_t length = 0;
+    std::int32_t channel = kNoChannel;
+};
+
+class MusicEvent : public EventFields {
 public:
-    explicit MusicEvent(std::int32_t delta = 0) : delta(delta) {}
+    explicit MusicEvent(std::int32_t delta = 0) { this->delta = delta; }
     // Copies every field and the first length bytes of data.
-    MusicEvent(const MusicEvent& other)
-        : type(other.type),
-          delta(other.delta),
-          key(other.key),
-          duration(other.duration),
-          velocity(other.velocity),
-          subtype(other.subtype),
-          value(other.value),
-          length(other.length),
-          channel(other.channel) {
-        if (!other.data.empty() && other.length > 0) {
-            const auto kept = std::min(other.data.size(), static_cast<std::size_t>(other.length));
-            data.assign(other.data.begin(), other.data.begin() + static_cast<std::ptrdiff_t>(kept));
-        }
+    MusicEvent(const MusicEvent& other) : EventFields(other) {
+        const auto kept = std::min(other.data.size(), static_cast<std::size_t>(std::max(other.length, 0)));
+        if (kept > 0) data.assign(other.data.begin(), other.data.begin() + static_cast<std::ptrdiff_t>(kept));
     }
     MusicEvent& operator=(const MusicEvent& other);
     // A moved-from record holds no data and reports nothing when destroyed.
-    MusicEvent(MusicEvent&& other) noexcept
-        : type(other.type),
-          delta(other.delta),
-          key(other.key),
-          duration(other.duration),
-          velocity(other.velocity),
-          subtype(other.subtype),
-          value(other.value),
-          length(std::exchange(other.length, 0)),
-          data(std::move(other.data)),
-          channel(other.channel) {
-        other.data.clear();
-    }
+    MusicEvent(MusicEvent&& other) noexcept : EventFields(other), data(std::move(other.data)) { other.length = 0; }
     MusicEvent& operator=(MusicEvent&& other) noexcept {
         if (this != &other) {
             if (length > kEventDataBlock) ReportError(kEventDataTooLarge);  // this record's data goes away
-            type = other.type;
-            delta = other.delta;
-            key = other.key;
-            duration = other.duration;
-            velocity = other.velocity;
-            subtype = other.subtype;
-            value = other.value;
-            length = std::exchange(other.length, 0);
+            static_cast<EventFields&>(*this) = other;
             data = std::move(other.data);
-            other.data.clear();
-            channel = other.channel;
+            other.length = 0;
         }
         return *this;
     }
@@ -95,16 +76,8 @@ public:
     // Two records trade every field and their data; nothing is destroyed,
     // so nothing is reported (as with three moves, only cheaper).
     void Swap(MusicEvent& other) noexcept {
-        std::swap(type, other.type);
-        std::swap(delta, other.delta);
-        std::swap(key, other.key);
-        std::swap(duration, other.duration);
-        std::swap(velocity, other.velocity);
-        std::swap(subtype, other.subtype);
-        std::swap(value, other.value);
-        std::swap(length, other.length);
+        std::swap(static_cast<EventFields&>(*this), static_cast<EventFields&>(other));
         data.swap(other.data);
-        std::swap(channel, other.channel);
     }
     friend void swap(MusicEvent& a, MusicEvent& b) noexcept { a.Swap(b); }
 
@@ -116,16 +89,7 @@ public:
 
     void ReportError(std::uint32_t code) const;
 
-    std::int32_t type = kTypeMarked;
-    std::int32_t delta = 0;
-    std::int32_t key = 0;
-    std::int32_t duration = 0;
-    std::int32_t velocity = 0;
-    std::int32_t subtype = 0;
-    std::int32_t value = 0;
-    std::int32_t length = 0;
     EventBytes data;  // only the bytes written; the rest of the block is zero
-    std::int32_t channel = kNoChannel;
 };
 
 // Lists hold records by value and every pass walks them whole.

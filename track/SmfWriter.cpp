@@ -1,13 +1,12 @@
-// Writing a song as a format-0 Standard MIDI File with one track chunk: the
-// header, the reorderings of simultaneous events, and the event encodings.
-// Channel events always carry their own status byte.
+// Writing a track as one "MTrk" chunk of a format-0 Standard MIDI File: the
+// reorderings of simultaneous events and the event encodings. Channel events
+// always carry their own status byte.
 
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <vector>
 
-#include "song/MidiF0Data.h"
 #include "support/General.h"
 #include "track/MidiTrackData.h"
 
@@ -116,54 +115,22 @@ void PutExclusive(const MusicEvent& event, std::vector<std::uint8_t>& out) {
 
 }  // namespace
 
-void MidiF0Data::WriteSmf() {
-    if (state != kStateEventForm) {
-        ReportError(kSongInternalError);
-        return;
-    }
-    WriteHeader();
-    // A list without exclusive events has nothing to raise.
-    const bool exclusive = track->SortSimultaneous();
-    if (exclusive || track->state != kStateEventForm) track->RaiseSysex();
-    track->OffsBeforeOns();
-    track->WriteTrack();
-    std::uint8_t* bytes = MutableBytes();
-    if (bytes != nullptr) {
-        const std::int32_t chunk = std::min(track->size, kImageCapacity - 14);
-        std::memcpy(bytes + 14, track->Bytes(), static_cast<std::size_t>(chunk));
-        size = 14 + chunk;
-    }
-    state = kStateImage;
-}
-
-void MidiF0Data::WriteHeader() {
-    std::uint8_t* bytes = MutableBytes();
-    if (bytes == nullptr) return;
-    static constexpr std::uint8_t kHeader[12] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1};
-    std::memcpy(bytes, kHeader, sizeof kHeader);
-    bytes[12] = static_cast<std::uint8_t>((division >> 8) & 0xFF);
-    bytes[13] = static_cast<std::uint8_t>(division & 0xFF);
-}
-
 // The two reorderings below move events of one kind to the front of their
 // group of simultaneous events: the group's first event (the one with a
 // delta) trades places with the event found, and the walk goes on behind it.
 // The events between the group's front and the event found are all of the
 // kind passed over, so walking over them again finds nothing: the walk goes
 // on at the event found, not at the group's front.
-bool MidiTrackData::SortSimultaneous() {
+void MidiTrackData::SortSimultaneous() {
     if (state != kStateEventForm) {
         ReportError(kTrackInternalError);
-        return false;
+        return;
     }
     // Controllers, programs, bends and meta events go to the front of their
     // group of simultaneous events, so a program is set before the note it voices.
-    // Every event is looked at, at least once, on the way.
-    bool exclusive = false;
     std::int32_t g = 0;
     for (std::int32_t j = 0; j < count();) {
         const MusicEvent& event = events[static_cast<std::size_t>(j)];
-        exclusive = exclusive || IsSysEx(event);
         if (event.delta != 0) {
             g = j;
             ++j;
@@ -175,7 +142,6 @@ bool MidiTrackData::SortSimultaneous() {
             j = std::max(g, j);
         }
     }
-    return exclusive;
 }
 
 void MidiTrackData::RaiseSysex() {

@@ -2,119 +2,29 @@
 // before the first event goes, and program changes move with the passage
 // they governed so the reversed piece starts with the right voices.
 
+#include "transform/ReverseHorizontal.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
-#include <limits>
 #include <vector>
 
-#include "song/MidiF0Data.h"
 #include "track/NoteKeys.h"
 
 namespace solvane {
 namespace {
 
+constexpr std::int32_t kChannels = 16;
+
 bool IsNoteOff(const MusicEvent& event) {
     return event.type == kTypeNoteOff || (event.type == kTypeNoteOn && event.velocity == 0);
 }
 
-constexpr std::size_t kChannels = 16;
-
-// What the shift of program changes needs to know of a list, gathered in one
-// look at each event (by the mirror, which writes them all anyway).
-class ShiftFacts {
-public:
-    explicit ShiftFacts(std::size_t n) : n_(n) { std::fill(std::begin(last), std::end(last), n); }
-    // The channel whose program change stands at p, or -1; the End of Track,
-    // last, is never looked at.
-    static std::int32_t ChannelOf(const MusicEvent& event, std::size_t p, std::size_t n) {
-        const bool shifted = p + 1 < n && event.type == kTypeProgram && event.channel >= 0 &&
-                             event.channel < static_cast<std::int32_t>(kChannels);
-        return shifted ? event.channel : -1;
-    }
-    void Look(const MusicEvent& event, std::size_t p) {
-        fits_ = fits_ && event.delta >= 0 && event.type != kTypeMarked;
-        length_ += event.delta;
-        if (const std::int32_t c = ChannelOf(event, p, n_); c >= 0) {
-            std::size_t& at = last[static_cast<std::size_t>(c)];
-            at = at == n_ ? p : std::max(at, p);  // events may be looked at in any order
-        }
-    }
-    // No delta below 0, no marked event and a length a delta holds.
-    bool Fits() const { return fits_ && length_ <= std::numeric_limits<std::int32_t>::max(); }
-
-    std::size_t last[kChannels];  // each channel's last program change (n: none)
-
-private:
-    std::size_t n_;
-    bool fits_ = true;
-    std::int64_t length_ = 0;
-};
-
-// The same shift in one walk from the back, for the lists songs have: no
-// delta below 0, a length a delta can hold and no marked events. Then the
-// placeholders that go pass on no time that could wrap, and what stays is:
-// each channel's first program change in front (channel 15's first, with no
-// delta), each later one in the slot of the one before it, and the slot of
-// the last one gone, its delta added to the event after it. Each event moves
-// once, by the number of slots that go behind it.
-bool ShiftProgramChangesInPlace(MidiTrackData& t, const ShiftFacts& facts) {
-    auto& events = t.events;
-    const std::size_t n = events.size();
-    if (!facts.Fits()) return false;
-    const auto& last = facts.last;
-    auto channelOf = [&events, n](std::size_t p) { return ShiftFacts::ChannelOf(events[p], p, n); };
-    const auto gone = static_cast<std::size_t>(
-        std::count_if(std::begin(last), std::end(last), [n](std::size_t p) { return p < n; }));
-    if (gone == 0) return true;
-    MusicEvent next[kChannels];  // the program change the channel's slot takes
-    std::size_t goneBefore = gone;  // slots that go in front of p
-    std::size_t after = n;           // where the event after p went
-    for (std::size_t p = n; p-- > 0;) {
-        MusicEvent& event = events[p];
-        const std::int32_t c = channelOf(p);
-        if (c >= 0 && p == last[c]) {
-            events[after].delta += event.delta;
-            next[c] = std::move(event);
-            --goneBefore;
-            continue;
-        }
-        const std::size_t to = p + (gone - goneBefore);
-        if (c >= 0) {
-            const std::int32_t slotDelta = event.delta;
-            MusicEvent mine = std::move(event);
-            events[to] = std::move(next[c]);
-            events[to].delta = slotDelta;
-            next[c] = std::move(mine);
-        } else if (to != p) {
-            events[to] = std::move(event);
-        }
-        after = to;
-    }
-    std::size_t front = 0;
-    for (std::size_t k = kChannels; k-- > 0;) {
-        if (last[k] == n) continue;
-        events[front] = std::move(next[k]);
-        events[front].delta = 0;
-        ++front;
-    }
-    return true;
-}
-
 }  // namespace
 
-void MidiF0Data::ReverseHorizontal() {
-    if (state != kStateEventForm) {
-        ReportError(kSongInternalError);
-        return;
-    }
-    MidiTrackData& t = *track;
+bool ReverseHorizontal(MidiTrackData& t) {
     const std::int32_t n = t.count();
-    if (n == 0 || !t.events.back().IsEndOfTrack()) {
-        ReportError(kSongFallback);
-        return;
-    }
+    if (n == 0 || !t.events.back().IsEndOfTrack()) return false;
     auto at = [&t](std::int32_t i) -> MusicEvent& { return t.events[static_cast<std::size_t>(i)]; };
 
     // Each note-off takes the place (and time) of its note-on, so that after
@@ -148,9 +58,6 @@ void MidiF0Data::ReverseHorizontal() {
     // that followed it did, the first starts at once and the End of Track
     // keeps its own gap. In one walk from both ends: the slot at the back is
     // read before it is written, its delta kept for the next step.
-    // What the program-change shift needs is gathered on the way.
-    ShiftFacts facts(static_cast<std::size_t>(n));
-    auto settled = [&](std::int32_t k) { facts.Look(at(k), static_cast<std::size_t>(k)); };
     std::int32_t i = 0;
     std::int32_t j = n - 2;
     std::int32_t behindJ = 0;  // the delta the event behind slot j had (none for the last)
@@ -161,46 +68,70 @@ void MidiF0Data::ReverseHorizontal() {
         at(i).delta = behindJ;
         at(j).delta = behindI;
         behindJ = deltaJ;
-        settled(i);
-        settled(j);
     }
-    if (i == j) {
-        at(i).delta = behindJ;  // the middle event stays where it is
-        settled(i);
-    }
-    if (n == 1) at(0).delta = 0;  // the End of Track alone
-    settled(n - 1);
-    if (!ShiftProgramChangesInPlace(t, facts)) ShiftProgramChanges();
+    if (i == j) at(i).delta = behindJ;  // the middle event stays where it is
+    if (n == 1) at(0).delta = 0;        // the End of Track alone
+    ShiftProgramChanges(t);
+    return true;
 }
 
-// For each channel in turn, a placeholder is put in front of the list; the
-// channel's first program change (in reversed order) takes its slot, each
-// later one the slot of the one before it, and the placeholder the slot of
-// the last one; the End of Track is never looked at. Exchanged events keep
-// the slots' deltas, the placeholders have none. The channels' chains of
-// slots never meet, so all 16 placeholders can go in front at once (channel
-// 15's first) and all chains be followed in one walk; the placeholders then
-// go as marked events do.
-void MidiF0Data::ShiftProgramChanges() {
-    MidiTrackData& t = *track;
-    ShiftFacts facts(t.events.size());
-    for (std::size_t p = 0; p < t.events.size(); ++p) facts.Look(t.events[p], p);
-    if (ShiftProgramChangesInPlace(t, facts)) return;
-    constexpr std::int32_t kChannels = 16;
-    const std::size_t n = t.events.size();
-    t.events.resize(n + kChannels);
-    std::move_backward(t.events.begin(), t.events.begin() + static_cast<std::ptrdiff_t>(n), t.events.end());
-    for (std::size_t slot = 0; slot < kChannels; ++slot) t.events[slot] = MusicEvent();
-    std::int32_t placeholder[kChannels];  // the slot of each channel's placeholder
-    for (std::int32_t c = 0; c < kChannels; ++c) placeholder[c] = kChannels - 1 - c;
-    for (std::int32_t j = kChannels; j + 1 < t.count(); ++j) {
-        const MusicEvent& event = t.events[static_cast<std::size_t>(j)];
+// Each channel's first program change (in the reversed order) goes to the
+// front at time 0, each later one to the slot (and time) of the one before
+// it, and the slot of its last one goes, passing its delta on to the event
+// after it; the End of Track is never looked at. At the front the channels'
+// first program changes stand in descending channel order.
+void ShiftProgramChanges(MidiTrackData& t) {
+    std::vector<MusicEvent>& events = t.events;
+    const std::size_t n = events.size();
+    constexpr std::size_t kNone = SIZE_MAX;
+    std::size_t previous[kChannels];  // each channel's slot that waits for its next program change
+    std::fill(std::begin(previous), std::end(previous), kNone);
+    MusicEvent first[kChannels];
+    for (std::size_t p = 0; p + 1 < n; ++p) {
+        MusicEvent& event = events[p];
         if (event.type != kTypeProgram || event.channel < 0 || event.channel >= kChannels) continue;
-        std::int32_t& s = placeholder[event.channel];
-        t.ExchangeEvents(j, s);
-        s = j;
+        const auto c = static_cast<std::size_t>(event.channel);
+        // The event leaves its slot; the slot keeps its delta for whoever takes it.
+        MusicEvent moving = std::move(event);
+        if (previous[c] == kNone) {
+            first[c] = std::move(moving);
+            first[c].delta = 0;
+        } else {
+            MusicEvent& slot = events[previous[c]];
+            moving.delta = slot.delta;
+            slot = std::move(moving);
+        }
+        previous[c] = p;
     }
-    t.DropMarked();
+    std::vector<std::size_t> gone;
+    for (const std::size_t p : previous) {
+        if (p != kNone) gone.push_back(p);
+    }
+    if (gone.empty()) return;
+    std::sort(gone.begin(), gone.end());
+    // As removals do, in the list's order: each slot's delta joins the next one's.
+    for (const std::size_t p : gone) {
+        if (p + 1 >= n) continue;
+        MusicEvent& next = events[p + 1];
+        next.delta = static_cast<std::int32_t>(std::int64_t{next.delta} + events[p].delta);
+        if (next.delta < 0) t.ReportError(kTrackInternalError);
+    }
+    // From the back, each event moves up by the first program changes in
+    // front less the slots that go before it, so no slot is written before
+    // it is read; there are as many of each.
+    std::size_t goneBefore = gone.size();
+    for (std::size_t p = n; p-- > 0;) {
+        if (goneBefore > 0 && gone[goneBefore - 1] == p) {
+            --goneBefore;
+            continue;
+        }
+        const std::size_t to = p + gone.size() - goneBefore;
+        if (to != p) events[to] = std::move(events[p]);
+    }
+    std::size_t front = 0;
+    for (std::size_t c = kChannels; c-- > 0;) {
+        if (previous[c] != kNone) events[front++] = std::move(first[c]);
+    }
 }
 
 }  // namespace solvane

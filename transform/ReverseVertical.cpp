@@ -2,11 +2,11 @@
 // octave key near the middle of that channel's range. The drum channel is
 // left alone, since its keys are instruments, not pitches.
 
+#include "transform/ReverseVertical.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
-
-#include "song/MidiF0Data.h"
 
 namespace solvane {
 namespace {
@@ -17,7 +17,7 @@ bool IsNoteEvent(const MusicEvent& event) { return event.type == kTypeNoteOn || 
 
 }  // namespace
 
-void MidiF0Data::ReverseVertical() {
+void ReverseVertical(MidiTrackData& track) {
     // Each channel's range is taken from its own notes and only its own notes
     // change, so all ranges can be taken in one walk and all keys set in another.
     constexpr std::size_t kChannels = 16;
@@ -28,13 +28,13 @@ void MidiF0Data::ReverseVertical() {
     auto inverted = [](const MusicEvent& event) {
         return IsNoteEvent(event) && event.channel >= 0 && event.channel < 16 && event.channel != kDrumChannel;
     };
-    for (const MusicEvent& event : track->events) {
+    for (const MusicEvent& event : track.events) {
         if (!inverted(event)) continue;
         const auto c = static_cast<std::size_t>(event.channel);
         high[c] = std::max(high[c], event.key);
         low[c] = std::min(low[c], event.key);
     }
-    for (MusicEvent& event : track->events) {
+    for (MusicEvent& event : track.events) {
         if (!inverted(event)) continue;
         const auto c = static_cast<std::size_t>(event.channel);
         // Twice the multiple of 12 at or below the middle of the range.

@@ -226,14 +226,14 @@ TEST(MessageDecoding, EveryKindSetsItsFieldsAndCoversItsBytes) {
         {{0xFF, 0x54, 0x05, 0x60, 0x01, 0x02, 0x03, 0x04}, "0 meta 0x54 len 5", 5, 0, {}},
         {{0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08}, "0 meta 0x58 len 4", 4, 4, {0x04, 0x02, 0x18, 0x08}},
         {{0xFF, 0x59, 0x02, 0xFE, 0x01}, "0 meta 0x59 len 2", 2, 0, {0xFE, 0x01}},
-        {{0xFF, 0x01, 0x02, 'h', 'i'}, "0 meta 0x01 len 2", 2, 0, {'h', 'i', 0}},
-        {{0xFF, 0x03, 0x05, 'P', 'i', 'a', 'n', 'o'}, "0 meta 0x03 len 5", 5, 0, {'P', 'i', 'a', 'n', 'o', 0}},
-        {{0xFF, 0x07, 0x00}, "0 meta 0x07 len 0", 0, 0, {0}},
-        {{0xFF, 0x7F, 0x03, 0x41, 0x00, 0x01}, "0 meta 0x7F len 3", 3, 0, {0x41, 0x00, 0x01, 0}},
+        {{0xFF, 0x01, 0x02, 'h', 'i'}, "0 meta 0x01 len 2", 2, 0, {'h', 'i'}},
+        {{0xFF, 0x03, 0x05, 'P', 'i', 'a', 'n', 'o'}, "0 meta 0x03 len 5", 5, 0, {'P', 'i', 'a', 'n', 'o'}},
+        {{0xFF, 0x07, 0x00}, "0 meta 0x07 len 0", 0, 0, {}},
+        {{0xFF, 0x7F, 0x03, 0x41, 0x00, 0x01}, "0 meta 0x7F len 3", 3, 0, {0x41, 0x00, 0x01}},
         // Meta types without a branch of their own are read and marked for removal.
-        {{0xFF, 0x09, 0x03, 0x41, 0x42, 0x43}, "0 marked", 3, 0, {0x41, 0x42, 0x43, 0}},
-        {{0xFF, 0x21, 0x01, 0x00}, "0 marked", 1, 0, {0x00, 0}},
-        {Concat({{0xFF, 0x80, 0x81, 0x00}, Bytes(0x80, 0x33)}), "0 marked", 0x80, 0, Concat({Bytes(0x80, 0x33), {0}})},
+        {{0xFF, 0x09, 0x03, 0x41, 0x42, 0x43}, "0 marked", 3, 0, {0x41, 0x42, 0x43}},
+        {{0xFF, 0x21, 0x01, 0x00}, "0 marked", 1, 0, {0x00}},
+        {Concat({{0xFF, 0x80, 0x81, 0x00}, Bytes(0x80, 0x33)}), "0 marked", 0x80, 0, Bytes(0x80, 0x33)},
     };
     for (const Decoded& c : cases) {
         SCOPED_TRACE(c.described + " from " + std::to_string(c.message[0]));
@@ -246,6 +246,7 @@ TEST(MessageDecoding, EveryKindSetsItsFieldsAndCoversItsBytes) {
         EXPECT_EQ(e.length, c.length);
         EXPECT_EQ(e.value, c.value);
         EXPECT_EQ(e.data, c.data);
+        EXPECT_EQ(e.DataByte(e.length), 0);  // a text reads as ended by a zero
         if (message[0] == 0xFF) {
             EXPECT_EQ(e.subtype, message[1]);
         }
@@ -327,10 +328,10 @@ TEST(ChunkEnd, TextAndEscapePayloadsAreCutAtTheEndWithOneReport) {
         Bytes data;
     };
     const Case cases[] = {
-        {{0x00, 0xFF, 0x01, 0x0A, 'a', 'b', 'c'}, {'a', 'b', 'c', 0}},
+        {{0x00, 0xFF, 0x01, 0x0A, 'a', 'b', 'c'}, {'a', 'b', 'c'}},
         {{0x00, 0xF7, 0x0A, 0x01, 0x02}, {0xF7, 0x0A, 0x01, 0x02}},
         {{0x00, 0xFF, 0x58, 0x04, 0x04}, {0x04}},
-        {{0x00, 0xFF, 0x01}, {0}},  // no room even for the size
+        {{0x00, 0xFF, 0x01}, {}},  // no room even for the size
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body[1]);
@@ -361,7 +362,7 @@ TEST(OversizedEvents, ThreeLongTextsWarnOncePerTrackAndReportEachDestruction) {
         const auto track = ReadTrack(body);
         ASSERT_EQ(track->count(), 4);
         EXPECT_EQ(track->events[0].length, 300);
-        EXPECT_EQ(track->events[0].data.size(), 301u);
+        EXPECT_EQ(track->events[0].data.size(), 300u);
         EXPECT_EQ(track->events[0].data[299], 'x');
         EXPECT_THAT(sink.texts(), ElementsAre("サイズが大きすぎるイベントが含まれています。"));
         sink.Clear();
@@ -528,14 +529,35 @@ TEST(DamagedChunks, UndefinedBytesAdvanceOneByteEach) {
     EXPECT_EQ(sink.codes(), std::vector<std::uint32_t>(1000, kTrackUndefinedEvent));
 }
 
-TEST(DamagedChunks, FiveByteVarLensKeepTheLow32BitsAndReadingGoesOn) {
+// A delta keeps the low 32 bits of what the file holds, but no track lasts
+// longer than a delta can hold: whatever would pass that time is held at
+// it, with one report for the track, and reading goes on.
+TEST(DamagedChunks, FiveByteVarLensKeepTheLow32BitsButNoTrackOutlastsADelta) {
+    constexpr std::int32_t kLongest = 0x7FFFFFFF;
+    struct Case {
+        const char* name;
+        Bytes body;
+        std::vector<std::int32_t> deltas;
+        std::vector<std::uint32_t> codes;
+    };
+    const Case cases[] = {
+        {"2^28, more than a file's four bytes carry", {0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 0x3C, 0x40}, {1 << 28, 0}, {}},
+        {"2^35 - 1 without its high bits", {0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 0x3C, 0x40}, {kLongest, 0},
+         {kTrackInternalError}},
+        {"two halves and a bit", {0x87, 0xFF, 0xFF, 0xFF, 0x7F, 0xC0, 0x05, 0x87, 0xFF, 0xFF, 0xFF, 0x7F, 0xC0, 0x06, 0x10, 0xC0, 0x07},
+         {kLongest, 0, 0, 0}, {kTrackInternalError}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingSink sink;
+        const auto track = ReadTrack(Concat({c.body, kEnd}));
+        std::vector<std::int32_t> deltas;
+        for (const MusicEvent& e : track->events) deltas.push_back(e.delta);
+        EXPECT_EQ(deltas, c.deltas);
+        EXPECT_EQ(track->events[0].type, c.body[5] == 0x90 ? kTypeNoteOn : kTypeProgram);
+        EXPECT_EQ(sink.codes(), c.codes);
+    }
     RecordingSink sink;
-    const auto delta = ReadTrack(Concat({{0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 0x3C, 0x40}, kEnd}));
-    ASSERT_EQ(delta->count(), 2);
-    EXPECT_EQ(static_cast<std::uint32_t>(delta->events[0].delta), 0xFFFFFFFFu);  // 2^35 - 1 without its high bits
-    EXPECT_EQ(delta->events[0].type, kTypeNoteOn);
-    EXPECT_THAT(sink.codes(), IsEmpty());
-
     const auto text = ReadTrack(Concat({{0x00, 0xFF, 0x01, 0x81, 0x80, 0x80, 0x80, 0x00, 'a', 'b'}, kEnd}));
     ASSERT_EQ(text->count(), 1);  // the size runs far past the chunk: the rest is its text
     EXPECT_EQ(text->events[0].length, 6);

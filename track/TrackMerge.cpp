@@ -1,0 +1,108 @@
+// Merging tracks in note form into one by time, as the loader builds the
+// song from the tracks of a file.
+//
+// The merge is defined one track at a time: a copy of the destination and a
+// copy of the track are merged into the cleared destination, and every End
+// of Track that is not last goes. Merging every track at once in one pass by
+// time gives the same list: each event keeps its time, at equal times the
+// lower track's events come first, and an End of Track stays only as the
+// very last event (each takes its place until then, should the list fill
+// up on the way). What the copies did besides (each record of more than 256
+// bytes reports when a copy of it goes) is reported as they would have.
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "support/Messages.h"
+#include "track/MidiTrackData.h"
+
+namespace solvane {
+namespace {
+
+std::int64_t CountOversized(const std::vector<MusicEvent>& events) {
+    return std::count_if(events.begin(), events.end(), [](const MusicEvent& e) { return e.length > kEventDataBlock; });
+}
+
+}  // namespace
+
+void MidiTrackData::MergeTrack(const MidiTrackData& other) { MergeTracks({&other}); }
+
+void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks) {
+    // A track merged into itself merges a copy taken first.
+    std::vector<MusicEvent> ownCopy;
+    if (std::find(tracks.begin(), tracks.end(), this) != tracks.end()) ownCopy = events;
+    auto listOf = [&](const MidiTrackData* track) -> const std::vector<MusicEvent>& {
+        return track == this ? ownCopy : track->events;
+    };
+    // The merges, last track first: each reports a track that is not in note
+    // form (it copies as nothing), and each copy and cleared list reports its
+    // large records.
+    const bool mine = state == kStateNoteForm;
+    std::int64_t merged = CountOversized(events);
+    for (auto track = tracks.rbegin(); track != tracks.rend(); ++track) {
+        if (!mine) ReportError(kTrackInternalError);
+        const bool theirs = (*track)->state == kStateNoteForm;
+        if (!theirs) ReportError(kTrackInternalError);
+        if (!mine) continue;
+        const std::int64_t oversized = theirs ? CountOversized(listOf(*track)) : 0;
+        // The copy of this track is real, and reports by itself when it goes.
+        const std::int64_t copied = *track == this ? 0 : oversized;
+        for (std::int64_t r = 0; r < 2 * merged + copied; ++r) ReportModuleError(Module::kMusicEvent, kEventDataTooLarge);
+        merged += oversized;
+    }
+    if (!mine) return;
+
+    // The next event of each list, earliest first, the lower list at a tie;
+    // this track's own events come last of all.
+    std::vector<const std::vector<MusicEvent>*> lists;
+    for (const MidiTrackData* track : tracks) {
+        if (track->state == kStateNoteForm) lists.push_back(&listOf(track));
+    }
+    std::vector<MusicEvent> own = std::move(events);
+    lists.push_back(&own);
+    struct Head {
+        std::int64_t time;
+        std::uint32_t list;
+        std::uint32_t index;
+    };
+    auto after = [](const Head& a, const Head& b) { return a.time != b.time ? a.time > b.time : a.list > b.list; };
+    std::vector<Head> heads;
+    std::size_t total = 0;
+    for (std::uint32_t l = 0; l < lists.size(); ++l) {
+        total += lists[l]->size();
+        if (!lists[l]->empty()) heads.push_back({lists[l]->front().delta, l, 0});
+    }
+    std::make_heap(heads.begin(), heads.end(), after);
+    events = std::vector<MusicEvent>();
+    // A song goes to event form before it is saved or played, which adds a
+    // note-off for each note: room for them now spares moving the list then.
+    events.reserve(std::min<std::size_t>(total + total / 2, kTrackCapacity));
+    std::int64_t placed = 0;  // time of the event appended last
+    while (!heads.empty()) {
+        std::pop_heap(heads.begin(), heads.end(), after);
+        const Head head = heads.back();
+        heads.pop_back();
+        const std::vector<MusicEvent>& source = *lists[head.list];
+        if (head.index + 1 < source.size()) {
+            heads.push_back({head.time + source[head.index + 1].delta, head.list, head.index + 1});
+            std::push_heap(heads.begin(), heads.end(), after);
+        }
+        const MusicEvent& event = source[head.index];
+        if (ListFull()) {
+            ReportError(kTrackTooMuchData);
+            continue;
+        }
+        if (head.list + 1 == lists.size()) {
+            events.push_back(std::move(own[head.index]));
+        } else {
+            events.push_back(event);
+        }
+        events.back().delta = static_cast<std::int32_t>(head.time - placed);
+        placed = head.time;
+    }
+    KeepLastEndOfTrack();
+}
+
+}  // namespace solvane
