@@ -180,15 +180,6 @@ void RegisterStages(const Piece& piece) {
         MidiF0Data song(solvane::kStateNoteForm);
         return Seconds([&] { song.track->MergeTracks(prepared.tracks); });
     });
-    // What replaces the split and the merge when a format-0 piece is loaded
-    // and built at once.
-    if (piece.bytes.size() > 9 && piece.bytes[9] == 0) {
-        add("MergeChannelsInPlace", [](const Piece& p) {
-            MidiTrackData::ResetReaderState();
-            MidiF0Data single(p.path);
-            return Seconds([&] { solvane::MidiF1Data::MergeChannelsInPlace(*single.track); });
-        });
-    }
     add("ToEventForm", [](const Piece& p) {
         MidiF0Data copy(*PreparedFor(p).song);
         return Seconds([&] { copy.ToEventForm(); });

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Installed.h"
+
 namespace solvane {
 
 class FileChooser {
@@ -18,7 +20,8 @@ public:
                          std::string& path) = 0;
 };
 
-void InstallFileChooser(FileChooser* chooser);
-FileChooser* CurrentFileChooser();  // nullptr when none is installed
+inline void InstallFileChooser(FileChooser* chooser) { Installed<FileChooser>::Install(chooser); }
+// nullptr when none is installed.
+inline FileChooser* CurrentFileChooser() { return Installed<FileChooser>::Current(); }
 
 }  // namespace solvane

@@ -1,8 +1,9 @@
 #include "platform/MessageSink.h"
 
-#include <atomic>
 #include <cstdio>
 #include <string>
+
+#include "platform/Installed.h"
 
 namespace solvane {
 namespace {
@@ -16,14 +17,13 @@ public:
 };
 
 StderrSink g_stderrSink;
-std::atomic<MessageSink*> g_sink{nullptr};
 
 }  // namespace
 
-void InstallMessageSink(MessageSink* sink) { g_sink.store(sink); }
+void InstallMessageSink(MessageSink* sink) { Installed<MessageSink>::Install(sink); }
 
 MessageSink& CurrentMessageSink() {
-    MessageSink* sink = g_sink.load();
+    MessageSink* sink = Installed<MessageSink>::Current();
     return sink != nullptr ? *sink : g_stderrSink;
 }
 

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/Installed.h"
+
 namespace solvane {
 
 inline constexpr int kDefaultDevice = -1;
@@ -42,7 +44,8 @@ public:
     virtual void Beep(std::uint32_t hertz, std::uint32_t milliseconds) = 0;
 };
 
-void InstallMidiOutDevice(MidiOutDevice* device);
-MidiOutDevice* CurrentMidiOutDevice();  // nullptr when none is installed
+inline void InstallMidiOutDevice(MidiOutDevice* device) { Installed<MidiOutDevice>::Install(device); }
+// nullptr when none is installed.
+inline MidiOutDevice* CurrentMidiOutDevice() { return Installed<MidiOutDevice>::Current(); }
 
 }  // namespace solvane

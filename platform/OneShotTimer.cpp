@@ -1,13 +1,10 @@
 #include "platform/OneShotTimer.h"
 
-#include <atomic>
-
+#include "platform/Installed.h"
 #include "platform/ThreadTimer.h"
 
 namespace solvane {
 namespace {
-
-std::atomic<OneShotTimer*> g_timer{nullptr};
 
 // Made on first use, so a program that never plays starts no thread.
 OneShotTimer& DefaultTimer() {
@@ -17,10 +14,10 @@ OneShotTimer& DefaultTimer() {
 
 }  // namespace
 
-void InstallTimer(OneShotTimer* timer) { g_timer.store(timer); }
+void InstallTimer(OneShotTimer* timer) { Installed<OneShotTimer>::Install(timer); }
 
 OneShotTimer& CurrentTimer() {
-    OneShotTimer* timer = g_timer.load();
+    OneShotTimer* timer = Installed<OneShotTimer>::Current();
     return timer != nullptr ? *timer : DefaultTimer();
 }
 
