@@ -16,10 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include <malloc.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
+#include "cli/ProcessTuning.h"
 #include "platform/MessageSink.h"
 #if SOLVANE_CLI_WITH_SOUND
 #include "platform/MidiOutFactory.h"
@@ -34,6 +33,8 @@ namespace {
 
 using solvane::MidiF0Data;
 using solvane::MidiFileLoader;
+using solvane::Module;
+using solvane::ModuleName;
 
 constexpr int kExitWritten = 0;
 constexpr int kExitFailed = 1;
@@ -78,8 +79,8 @@ public:
     void Show(std::string_view module, std::uint32_t code, std::string_view text) override {
         const std::string line = "solvane-cli: " + solvane::FormatReport(module, code, text) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
-        if (module == "General" && code == solvane::kGeneralCannotOpen) ++cannotOpen;
-        if (module == "MidiControler" && code == solvane::kControlerOpenFailed) ++outputFailed;
+        if (module == ModuleName(Module::kGeneral) && code == solvane::kGeneralCannotOpen) ++cannotOpen;
+        if (module == ModuleName(Module::kMidiControler) && code == solvane::kControlerOpenFailed) ++outputFailed;
     }
     std::atomic<int> cannotOpen{0};
     std::atomic<int> outputFailed{0};
@@ -269,39 +270,10 @@ int Info(const std::vector<std::string>& args) {
     return DoneStatus(errorsBefore);
 }
 
-// A conversion touches some megabytes once, and in a fresh process every 4 KB
-// page of it costs the kernel a fault, which on a virtual machine can take
-// longer than the conversion itself. Keeping large lists on the heap (rather
-// than each mapped and unmapped on its own) and asking for huge pages there
-// makes that a handful of faults. Huge pages start at a 2 MB boundary and
-// only where no small page was touched before: the heap up to the first
-// boundary is taken for good (address space only, never touched) by the
-// allocation that grows the heap, so that nothing is written above it before
-// huge pages are asked for.
-
-// Volatile: an allocation nobody reads could otherwise be left out.
-void* volatile g_heapBelowHugePages = nullptr;
-
-void PrepareHeap() {
-    constexpr int kMiB = 1 << 20;
-    mallopt(M_MMAP_THRESHOLD, 256 * kMiB);
-    mallopt(M_TRIM_THRESHOLD, 512 * kMiB);
-    mallopt(M_TOP_PAD, 64 * kMiB);
-    constexpr std::uintptr_t kHuge = 2 * kMiB;
-    const auto top = reinterpret_cast<std::uintptr_t>(sbrk(0));
-    const auto begin = (top + kHuge - 1) & ~(kHuge - 1);
-    // Reaching past the heap's end, this grows the heap by the pad at once.
-    g_heapBelowHugePages = std::malloc(begin - top + 1);
-    const auto end = reinterpret_cast<std::uintptr_t>(sbrk(0));
-    if (g_heapBelowHugePages != nullptr && end > begin) {
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    PrepareHeap();
+    solvane::TuneProcess();
     CliSink sink;
     solvane::InstallMessageSink(&sink);
     if (argc < 2) return Usage("no command given");
