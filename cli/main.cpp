@@ -98,6 +98,14 @@ int DoneStatus(std::uint64_t errorsBefore) {
     return solvane::ErrorsReported() != errorsBefore ? kExitWithErrors : kExitWritten;
 }
 
+// -H, -V and both at once; false for any other argument.
+bool ReversalFlag(const std::string& arg, bool& horizontal, bool& vertical) {
+    const bool both = arg == "-HV" || arg == "-VH";
+    horizontal = horizontal || both || arg == "-H" || arg == "--horizontal";
+    vertical = vertical || both || arg == "-V" || arg == "--vertical";
+    return both || arg == "-H" || arg == "--horizontal" || arg == "-V" || arg == "--vertical";
+}
+
 // Loads as the dialog's Load does for a chosen path: nothing when size is 0.
 bool BuildLoaded(MidiFileLoader& loader) {
     if (loader.size == 0) return false;
@@ -110,12 +118,7 @@ int Convert(const std::vector<std::string>& args, CliSink& sink) {
     bool vertical = false;
     std::vector<std::string> files;
     for (const std::string& arg : args) {
-        if (arg == "-H" || arg == "--horizontal") {
-            horizontal = true;
-        } else if (arg == "-V" || arg == "--vertical") {
-            vertical = true;
-        } else if (arg == "-HV" || arg == "-VH") {
-            horizontal = vertical = true;
+        if (ReversalFlag(arg, horizontal, vertical)) {
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage(("unknown option " + arg).c_str());
         } else {
@@ -160,12 +163,7 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "-H" || arg == "--horizontal") {
-            horizontal = true;
-        } else if (arg == "-V" || arg == "--vertical") {
-            vertical = true;
-        } else if (arg == "-HV" || arg == "-VH") {
-            horizontal = vertical = true;
+        if (ReversalFlag(arg, horizontal, vertical)) {
         } else if (arg == "--port" || arg == "--trace" || arg == "--wav") {
             if (i + 1 >= args.size()) return Usage((arg + " needs a value").c_str());
             if (choice.kind != solvane::MidiOutKind::kDefault) return Usage("choose one output only");

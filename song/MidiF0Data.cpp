@@ -76,22 +76,19 @@ void MidiF0Data::ParseTrack() {
     state = kStateEventForm;
 }
 
-void MidiF0Data::ToNoteForm() {
-    if (state != kStateEventForm) {
-        ReportError(kSongInternalError);
-        return;
-    }
-    track->ToNoteForm();
-    state = kStateNoteForm;
-}
+void MidiF0Data::ToNoteForm() { Convert(kStateEventForm, &MidiTrackData::ToNoteForm, kStateNoteForm); }
 
-void MidiF0Data::ToEventForm() {
-    if (state != kStateNoteForm) {
+void MidiF0Data::ToEventForm() { Convert(kStateNoteForm, &MidiTrackData::ToEventForm, kStateEventForm); }
+
+// The song's state follows the conversion whatever the track made of it;
+// the track's own state tells what happened to it.
+void MidiF0Data::Convert(std::int32_t from, void (MidiTrackData::*conversion)(), std::int32_t to) {
+    if (state != from) {
         ReportError(kSongInternalError);
         return;
     }
-    track->ToEventForm();
-    state = kStateEventForm;
+    ((*track).*conversion)();
+    state = to;
 }
 
 int MidiF0Data::DetectFormat(std::uint8_t* image, std::int32_t size) {

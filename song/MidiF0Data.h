@@ -63,6 +63,9 @@ public:
     std::int32_t division = 0;
     std::int32_t state = kStateImage;
     std::unique_ptr<MidiTrackData> track;
+
+private:
+    void Convert(std::int32_t from, void (MidiTrackData::*conversion)(), std::int32_t to);
 };
 
 }  // namespace solvane

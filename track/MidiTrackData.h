@@ -108,6 +108,7 @@ private:
     bool ListFull() const { return count() >= kTrackCapacity; }
     bool InRange(std::int32_t index) const { return index >= 0 && index < count(); }
     void AddDeltaToNext(std::int32_t index);
+    void RaiseInGroups(bool (*raised)(const MusicEvent&));
 
     // Whether the writer has shown, for the track it is writing, that some
     // events have no bytes: a piece can hold thousands of them.
