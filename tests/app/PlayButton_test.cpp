@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QTest>
 #include <algorithm>
+#include <optional>
 #include <atomic>
 #include <thread>
 
@@ -144,6 +145,42 @@ private slots:
         QCOMPARE(Count(lines, "90 40 64"), 0);  // the second never does
         QCOMPARE(Count(lines, "RESET"), 1);
         QCOMPARE(Count(lines, "CLOSE"), 1);
+    }
+
+    void stopStillStopsAfterALoadThatLeftNoSong_data() {
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("open dialog cancelled") << true;
+        QTest::newRow("file that is not MIDI") << false;
+    }
+
+    void stopStillStopsAfterALoadThatLeftNoSong() {
+        QFETCH(bool, cancelled);
+        const std::string text = "plain text, not a MIDI file";
+        const TempFile junk(solvane::test::Bytes(text.begin(), text.end()), "junk.mid");
+        MainDialog dialog(nullptr);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        LoadTwoNotes(dialog);
+        dialog.Control(solvane::kIdPlay)->click();
+        QVERIFY(Started());
+        timer->FireNext();  // the first note sounds
+
+        chooser->QueueOpen(cancelled ? std::nullopt : std::optional<std::string>(junk.path()));
+        dialog.Control(solvane::kIdLoad)->click();
+        QVERIFY(!g_loader);
+
+        dialog.Control(solvane::kIdPlay)->click();
+        QCOMPARE(Caption(dialog), QString::fromUtf8("再生"));
+        QCOMPARE(g_playing.load(), 0);
+        QTRY_COMPARE(musicPlayer.idle.load(), 1);
+        const auto lines = out->lines();
+        QCOMPARE(Count(lines, "90 40 64"), 0);
+        QCOMPARE(Count(lines, "RESET"), 1);
+        QCOMPARE(Count(lines, "CLOSE"), 1);
+
+        dialog.Control(solvane::kIdOk)->click();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
 
     void bothBoxesPlayTheMirrorInvertedInPitch() {
