@@ -31,9 +31,10 @@ MusicPlayer musicPlayer;
 
 void MusicPlayer::ReportError(std::uint32_t code) const { ReportModuleError(Module::kMusicPlayer, code); }
 
-int MusicPlayer::Start(MidiF0Data* song, std::unique_ptr<MidiPlayer>& owned) {
+int MusicPlayer::Start(MidiF0Data* song, std::unique_ptr<MidiPlayer>& owned,
+                       std::function<bool()> stopWhileStarting) {
     if (song == nullptr || song->state != kStateEventForm) ReportError(kMusicPlayerInternalError);
-    owned = std::make_unique<MidiPlayer>(song, kDefaultDevice);
+    owned = std::make_unique<MidiPlayer>(song, kDefaultDevice, std::move(stopWhileStarting));
     {
         std::lock_guard lock(mutex_);
         player = owned.get();
@@ -54,6 +55,7 @@ void MusicPlayer::End(std::unique_ptr<MidiPlayer>& owned) {
 void MusicPlayer::Shutdown(const std::function<void()>& whileWaiting) {
     const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
     while (liveWorkers.load() > 0 && std::chrono::steady_clock::now() < deadline) {
+        AskStartingToStop();
         WithPlayer(ForceEnd);  // also a play that was still starting when asked
         if (whileWaiting) whileWaiting();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -65,7 +67,8 @@ int PlayThread(PlayRequest request, std::uint64_t generation) {
     record.idle = 0;
     std::unique_ptr<MidiPlayer> player;
     int exitCode = 0;
-    if (record.Start(request.song.get(), player) == 0) {
+    const auto stopWhileStarting = [&record, generation] { return record.stopThrough.load() >= generation; };
+    if (record.Start(request.song.get(), player, stopWhileStarting) == 0) {
         if (request.onFinished) request.onFinished();
         request.song.reset();
         exitCode = 1;
@@ -91,10 +94,14 @@ void StartPlayThread(std::unique_ptr<MidiF0Data> song, PlayFinished onFinished) 
     if (record.idle == 0) {
         for (int waits = 1;; ++waits) {
             timer.Sleep(kPoll);
-            if (waits == kAskToStopAt) record.WithPlayer([](MidiPlayer& p) { p.stopRequested = 1; });
+            if (waits == kAskToStopAt) {
+                record.AskStartingToStop();
+                record.WithPlayer([](MidiPlayer& p) { p.stopRequested = 1; });
+            }
             if (waits > kGiveUpAfter) {
                 ReportGeneralError(kGeneralPerformance);
                 // Its timer chain is stuck; end it so its output is reset too.
+                record.AskStartingToStop();
                 record.WithPlayer(ForceEnd);
                 break;
             }
@@ -122,6 +129,9 @@ int MidiF0Data::Stop() {
     OneShotTimer& timer = CurrentTimer();
     // A play that is still starting publishes its sequencer after the
     // pre-roll; one that could not start ends without ever publishing one.
+    // Asked first, a starting play cuts its pre-roll short and ends at once,
+    // so this wait is not held up by half a minute of set-up events.
+    record.AskStartingToStop();
     while (record.player.load() == nullptr && record.idle == 0) timer.Sleep(kPoll);
     record.WithPlayer([](MidiPlayer& p) { p.stopRequested = 1; });
     for (int waits = 1; record.idle == 0; ++waits) {

@@ -29,11 +29,17 @@ class MusicPlayer {
 public:
     // On the worker: builds and starts the sequencer into owned and publishes
     // it as player. 1 when an output is open, else 0 (owned is then empty).
-    int Start(MidiF0Data* song, std::unique_ptr<MidiPlayer>& owned);
+    // stopWhileStarting tells the sequencer of a stop asked before then.
+    int Start(MidiF0Data* song, std::unique_ptr<MidiPlayer>& owned, std::function<bool()> stopWhileStarting = {});
     // On the worker: withdraws the sequencer from player, then releases it
     // (output reset and closed).
     void End(std::unique_ptr<MidiPlayer>& owned);
     void ReportError(std::uint32_t code) const;
+
+    // Asks every play started so far to stop, also one still in its pre-roll,
+    // whose sequencer nobody can reach yet: its pause ends early and it
+    // starts no timer.
+    void AskStartingToStop() { stopThrough = generation.load(); }
 
     // Runs f on the published sequencer, if any, while no worker can release it.
     template <typename F>
@@ -56,6 +62,8 @@ public:
     // Bookkeeping that keeps a worker that outlived its wait apart from the next one.
     std::atomic<std::uint64_t> generation{0};
     std::atomic<int> liveWorkers{0};
+    // Plays of this generation and older are asked to stop while starting.
+    std::atomic<std::uint64_t> stopThrough{0};
 
 private:
     std::mutex mutex_;

@@ -3,10 +3,13 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
-#include <optional>
 #include <atomic>
+#include <optional>
 #include <thread>
 
 #include "app/MainDialog.h"
@@ -41,6 +44,16 @@ solvane::test::Bytes TwoNotes() {
         .Track({0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x00, 0x90, 64, 100, 0x60, 0x80, 64, 0, 0x00, 0xFF, 0x2F, 0x00})
         .Bytes();
 }
+
+// Counts the paint events of the object it watches.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return QObject::eventFilter(watched, event);
+    }
+    int count = 0;
+};
 
 int Count(const std::vector<std::string>& lines, const std::string& line) {
     return static_cast<int>(std::count(lines.begin(), lines.end(), line));
@@ -181,6 +194,53 @@ private slots:
         dialog.Control(solvane::kIdOk)->click();
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    void theWindowPaintsWhileStopCutsALongPreRollShort() {
+        // The window's own timer, in real time: 2,000 controllers before the
+        // first note make a pre-roll pause of a minute.
+        timer.reset();
+        solvane::UiTimer uiTimer;
+        solvane::InstallTimer(&uiTimer);
+        struct Uninstall {  // no worker may outlive the timer, also when a check fails
+            ~Uninstall() {
+                musicPlayer.Shutdown();
+                solvane::InstallTimer(nullptr);
+            }
+        } uninstall;
+        solvane::test::Bytes body;
+        for (int i = 0; i < 2000; ++i) body.insert(body.end(), {0x00, 0xB0, 0x07, 0x64});
+        body.insert(body.end(), {0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00});
+        const TempFile longSetUp(SmfBuilder().Header(0, 1, 96).Track(body).Bytes(), "setup.mid");
+
+        MainDialog dialog(nullptr);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        chooser->QueueOpen(longSetUp.path());
+        dialog.Control(solvane::kIdLoad)->click();
+        dialog.Control(solvane::kIdPlay)->click();
+        QTRY_COMPARE(static_cast<int>(out->lines().size()), 1 + 2000);  // in the pause now
+
+        PaintCounter paints;
+        dialog.installEventFilter(&paints);
+        QTimer repaint;
+        QObject::connect(&repaint, &QTimer::timeout, &dialog, [&dialog] { dialog.update(); });
+        repaint.start(20);
+        QElapsedTimer took;
+        took.start();
+        dialog.Control(solvane::kIdPlay)->click();  // Stop: two polls and the closing second at most
+        const qint64 elapsed = took.elapsed();
+        repaint.stop();
+        dialog.removeEventFilter(&paints);
+
+        QVERIFY2(paints.count >= 2, "the window did not paint while Stop waited");
+        QVERIFY2(elapsed < 20000, "Stop waited out the pre-roll");
+        QCOMPARE(Caption(dialog), QString::fromUtf8("再生"));
+        QTRY_COMPARE(musicPlayer.liveWorkers.load(), 0);
+        const auto lines = out->lines();
+        QCOMPARE(Count(lines, "90 3C 64"), 0);
+        QCOMPARE(Count(lines, "RESET"), 1);
+        QCOMPARE(Count(lines, "CLOSE"), 1);
     }
 
     void bothBoxesPlayTheMirrorInvertedInPitch() {
