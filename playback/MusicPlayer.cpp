@@ -52,6 +52,22 @@ void MusicPlayer::End(std::unique_ptr<MidiPlayer>& owned) {
     owned.reset();
 }
 
+std::uint64_t MusicPlayer::Claim() {
+    std::lock_guard lock(mutex_);
+    idle = 0;
+    liveWorkers.fetch_add(1);
+    return ++generation;
+}
+
+void MusicPlayer::WorkerEnded(std::uint64_t claimed) {
+    std::lock_guard lock(mutex_);
+    if (generation.load() == claimed) {
+        if (beforeIdleMark) beforeIdleMark();
+        idle = 1;
+    }
+    liveWorkers.fetch_sub(1);
+}
+
 void MusicPlayer::Shutdown(const std::function<void()>& whileWaiting) {
     const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
     while (liveWorkers.load() > 0 && std::chrono::steady_clock::now() < deadline) {
@@ -83,8 +99,7 @@ int PlayThread(PlayRequest request, std::uint64_t generation) {
         request.song.reset();
     }
     // A worker that was given up on must not mark the next play's worker idle.
-    if (record.generation.load() == generation) record.idle = 1;
-    record.liveWorkers.fetch_sub(1);
+    record.WorkerEnded(generation);
     return exitCode;
 }
 
@@ -108,10 +123,7 @@ void StartPlayThread(std::unique_ptr<MidiF0Data> song, PlayFinished onFinished) 
             if (record.idle == 1) break;
         }
     }
-    const std::uint64_t generation = ++record.generation;
-    // Marked busy before the thread exists, so a Stop right now waits for it.
-    record.idle = 0;
-    record.liveWorkers.fetch_add(1);
+    const std::uint64_t generation = record.Claim();
     PlayRequest request{std::move(song), std::move(onFinished)};
     std::thread(PlayThread, std::move(request), generation).detach();
 }

@@ -36,6 +36,17 @@ public:
     void End(std::unique_ptr<MidiPlayer>& owned);
     void ReportError(std::uint32_t code) const;
 
+    // StartPlayThread's claim for a new worker, made before the thread exists
+    // so that a Stop right now waits for it: the next generation, busy, one
+    // more live worker. Returns the new generation.
+    std::uint64_t Claim();
+    // A worker's last step: the record is idle again, unless a newer play has
+    // claimed it since this worker was given up on. The look at the
+    // generation and the mark are one step under the lock: a claim falling
+    // between them would have its play marked idle, and Stop would then
+    // return without stopping it.
+    void WorkerEnded(std::uint64_t generation);
+
     // Asks every play started so far to stop, also one still in its pre-roll,
     // whose sequencer nobody can reach yet: its pause ends early and it
     // starts no timer.
@@ -64,6 +75,10 @@ public:
     std::atomic<int> liveWorkers{0};
     // Plays of this generation and older are asked to stop while starting.
     std::atomic<std::uint64_t> stopThrough{0};
+
+    // Tests only: runs in WorkerEnded between the look and the mark, where a
+    // test tries to get a new play's claim in. Set while no worker runs.
+    std::function<void()> beforeIdleMark;
 
 private:
     std::mutex mutex_;

@@ -57,6 +57,7 @@ protected:
         // Leave no worker behind for the next test.
         musicPlayer.Shutdown();
         EXPECT_TRUE(Eventually([] { return musicPlayer.liveWorkers.load() == 0; }));
+        musicPlayer.beforeIdleMark = nullptr;
         g_out = nullptr;
     }
 
@@ -285,6 +286,39 @@ TEST_F(MusicPlayerTest, PlayAgainRightAfterAnEndWaitsForTheOldWorker) {
     ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && musicPlayer.liveWorkers.load() == 0; }));
     EXPECT_EQ(out.opens(), 2);
     EXPECT_EQ(g_finished, 2);
+    EXPECT_EQ(Count(out.lines(), "RESET"), 2);
+    EXPECT_EQ(Count(out.lines(), "CLOSE"), 2);
+}
+
+TEST_F(MusicPlayerTest, ANewPlayClaimingTheRecordAsTheOldWorkerMarksItIdleStaysBusy) {
+    // The old worker has found its play still the current one and is about
+    // to mark the record idle. Right then a new play, whose polls pass at
+    // once, runs through them, gives up on the old worker, claims the record
+    // and starts playing. The claim must come wholly before the look or after
+    // the mark: were the new play marked idle, Stop would leave it playing.
+    auto song = Loaded({Note(0, 60, 96), EndOfTrack()});
+    std::future<void> again;
+    std::atomic<bool> forced{false};
+    musicPlayer.beforeIdleMark = [&] {
+        if (forced.exchange(true)) return;
+        again = std::async(std::launch::async, [&song] { song->Play(CountFinished); });
+        // Unhindered, the new play is under way within microseconds; held
+        // off until the mark is made, it cannot get there.
+        for (int i = 0; i < 300 && musicPlayer.player.load() == nullptr; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
+    song->Play(CountFinished);
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    timer.FireAll();  // the old play ends by itself
+    ASSERT_TRUE(Eventually([&] { return forced.load() && musicPlayer.generation.load() == 2; }));
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    ASSERT_TRUE(Eventually([] { return musicPlayer.liveWorkers.load() == 1; }));  // the old worker is done
+    EXPECT_EQ(musicPlayer.idle, 0) << "the new play was marked idle";
+    EXPECT_EQ(MidiF0Data::Stop(), 1);
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && musicPlayer.liveWorkers.load() == 0; }));
+    again.get();
+    EXPECT_EQ(g_finished, 1);  // the old play's end; the new one was stopped
     EXPECT_EQ(Count(out.lines(), "RESET"), 2);
     EXPECT_EQ(Count(out.lines(), "CLOSE"), 2);
 }
