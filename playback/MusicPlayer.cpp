@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/OneShotTimer.h"
+#include "platform/ThreadStarter.h"
 #include "support/General.h"
 #include "support/Messages.h"
 
@@ -68,6 +69,15 @@ void MusicPlayer::WorkerEnded(std::uint64_t claimed) {
     liveWorkers.fetch_sub(1);
 }
 
+void MusicPlayer::WithdrawClaim(std::uint64_t claimed) {
+    std::lock_guard lock(mutex_);
+    generation = claimed - 1;
+    liveWorkers.fetch_sub(1);
+    // A worker given up on that still runs is the current one again and
+    // marks the record idle when it ends.
+    idle = liveWorkers.load() > 0 ? 0 : 1;
+}
+
 void MusicPlayer::Shutdown(const std::function<void()>& whileWaiting) {
     const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
     while (liveWorkers.load() > 0 && std::chrono::steady_clock::now() < deadline) {
@@ -124,8 +134,15 @@ void StartPlayThread(std::unique_ptr<MidiF0Data> song, PlayFinished onFinished) 
         }
     }
     const std::uint64_t generation = record.Claim();
-    PlayRequest request{std::move(song), std::move(onFinished)};
-    std::thread(PlayThread, std::move(request), generation).detach();
+    // Shared with the thread's work, so that the request is still here when
+    // no thread takes it.
+    auto request = std::make_shared<PlayRequest>(PlayRequest{std::move(song), std::move(onFinished)});
+    if (CurrentThreadStarter().Start([request, generation] { PlayThread(std::move(*request), generation); })) return;
+    // No thread: the record is put back as it was, and the play ends as one
+    // that could not start, so the window's button reads Play again.
+    record.WithdrawClaim(generation);
+    ReportGeneralError(kGeneralPerformance);
+    if (request->onFinished) request->onFinished();
 }
 
 void MidiF0Data::Play(PlayFinished onFinished) const {

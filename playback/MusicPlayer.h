@@ -46,6 +46,8 @@ public:
     // between them would have its play marked idle, and Stop would then
     // return without stopping it.
     void WorkerEnded(std::uint64_t generation);
+    // Undoes a claim whose thread could not be started.
+    void WithdrawClaim(std::uint64_t generation);
 
     // Asks every play started so far to stop, also one still in its pre-roll,
     // whose sequencer nobody can reach yet: its pause ends early and it
@@ -87,7 +89,8 @@ private:
 extern MusicPlayer musicPlayer;
 
 // Waits for the previous play, then starts a worker on song. The thread is
-// not kept: it ends by itself.
+// not kept: it ends by itself. When no thread can be started, reports it
+// and calls onFinished here, as for a play that could not start.
 void StartPlayThread(std::unique_ptr<MidiF0Data> song, PlayFinished onFinished);
 // The worker's routine; 0 after a play that played, 1 after one that could not start.
 int PlayThread(PlayRequest request, std::uint64_t generation);

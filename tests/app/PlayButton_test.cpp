@@ -17,10 +17,12 @@
 #include "playback/MidiControler.h"
 #include "playback/MusicPlayer.h"
 #include "song/MidiFileLoader.h"
+#include "support/General.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/ManualTimer.h"
 #include "tests/support/RecordingMidiOut.h"
 #include "tests/support/RecordingSink.h"
+#include "tests/support/RefusingThreadStarter.h"
 #include "tests/support/SmfBuilder.h"
 #include "track/MidiTrackData.h"
 
@@ -193,6 +195,30 @@ private slots:
 
         dialog.Control(solvane::kIdOk)->click();
         QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    void aThreadThatCannotStartIsReportedAndTheButtonStaysUsable() {
+        MainDialog dialog(nullptr);
+        LoadTwoNotes(dialog);
+        {
+            solvane::test::RefusingThreadStarter noThreads;
+            dialog.Control(solvane::kIdPlay)->click();
+        }
+        QCOMPARE(sink->codes(), (std::vector<std::uint32_t>{solvane::kGeneralPerformance}));
+        QCOMPARE(g_playing.load(), 0);
+        QTRY_COMPARE(Caption(dialog), QString::fromUtf8("再生"));
+        QCOMPARE(musicPlayer.idle.load(), 1);
+        QCOMPARE(out->opens(), 0);
+
+        dialog.Control(solvane::kIdPlay)->click();
+        QCOMPARE(Caption(dialog), QString::fromUtf8("停止"));
+        QVERIFY(Started());
+        dialog.Control(solvane::kIdPlay)->click();
+        QCOMPARE(Caption(dialog), QString::fromUtf8("再生"));
+        QTRY_COMPARE(musicPlayer.liveWorkers.load(), 0);
+        QCOMPARE(Count(out->lines(), "CLOSE"), 1);
+        dialog.Control(solvane::kIdOk)->click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
 

@@ -15,6 +15,7 @@
 #include "tests/support/ManualTimer.h"
 #include "tests/support/RecordingMidiOut.h"
 #include "tests/support/RecordingSink.h"
+#include "tests/support/RefusingThreadStarter.h"
 
 namespace solvane {
 namespace {
@@ -322,6 +323,50 @@ TEST_F(MusicPlayerTest, ANewPlayClaimingTheRecordAsTheOldWorkerMarksItIdleStaysB
     EXPECT_EQ(Count(out.lines(), "RESET"), 2);
     EXPECT_EQ(Count(out.lines(), "CLOSE"), 2);
 }
+
+// A thread that cannot be started is reported (General code 4), the record
+// is left as it was (nothing playing, or the play given up on the current
+// one again), the end callback brings the window back to Play, and the next
+// Play plays.
+class NoThreadForTheWorker : public MusicPlayerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(NoThreadForTheWorker, IsReportedAndLeavesTheRecordAsItWas) {
+    const bool overAGivenUpPlay = GetParam();
+    std::vector<std::uint32_t> reports{kGeneralPerformance};
+    if (overAGivenUpPlay) {
+        // Ten seconds between its notes, and nobody fires the second.
+        auto stuck = Loaded({Note(0, 60, 100), Note(19200, 62, 100), EndOfTrack()});
+        stuck->Play(CountFinished);
+        ASSERT_TRUE(WorkerWaitsForTheTimer());
+        timer.FireNext();
+        reports.insert(reports.begin(), kGeneralPerformance);  // given up on first
+    }
+    const std::uint64_t generation = musicPlayer.generation.load();
+    auto song = Loaded({Note(0, 64, 96), EndOfTrack()});
+    {
+        test::RefusingThreadStarter noThreads;
+        song->Play(CountFinished);
+        EXPECT_EQ(noThreads.refused, 1);
+    }
+    EXPECT_EQ(sink.codes(), reports);
+    EXPECT_EQ(g_finished, 1);  // at once, on this thread
+    EXPECT_EQ(musicPlayer.generation, generation);
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && musicPlayer.liveWorkers.load() == 0; }));
+    EXPECT_EQ(Count(out.lines(), "RESET"), overAGivenUpPlay ? 1 : 0);
+
+    song->Play(CountFinished);
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    EXPECT_EQ(musicPlayer.idle, 0);
+    timer.FireAll();
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && musicPlayer.liveWorkers.load() == 0; }));
+    EXPECT_EQ(g_finished, 2);
+    EXPECT_EQ(Count(out.lines(), "90 40 64"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(MusicPlayerTest, NoThreadForTheWorker, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "OverAGivenUpPlay" : "NothingPlaying";
+                         });
 
 TEST_F(MusicPlayerTest, WithoutAnOutputThePlayEndsAtOnceAndReportsOncePerRun) {
     out.deviceCount = 0;
