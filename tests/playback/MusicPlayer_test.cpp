@@ -309,10 +309,11 @@ TEST_F(MusicPlayerTest, ANewPlayClaimingTheRecordAsTheOldWorkerMarksItIdleStaysB
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     };
+    const std::uint64_t first = musicPlayer.generation.load() + 1;
     song->Play(CountFinished);
     ASSERT_TRUE(WorkerWaitsForTheTimer());
     timer.FireAll();  // the old play ends by itself
-    ASSERT_TRUE(Eventually([&] { return forced.load() && musicPlayer.generation.load() == 2; }));
+    ASSERT_TRUE(Eventually([&] { return forced.load() && musicPlayer.generation.load() == first + 1; }));
     ASSERT_TRUE(WorkerWaitsForTheTimer());
     ASSERT_TRUE(Eventually([] { return musicPlayer.liveWorkers.load() == 1; }));  // the old worker is done
     EXPECT_EQ(musicPlayer.idle, 0) << "the new play was marked idle";
