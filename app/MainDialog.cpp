@@ -200,15 +200,16 @@ void MainDialog::OnSave() {
 }
 
 void MainDialog::OnPlay() {
-    // Also while a play runs: after a load that failed there is nothing to
-    // stop from here, and the play ends by itself.
-    if (!g_loader || !g_loader->song) return;
+    // The play belongs to the one process-wide player, not to the loaded
+    // song: a load that was cancelled or failed while playing must not leave
+    // a play that this button cannot stop (and that keeps OK refusing).
     if (g_playing.load() == 1) {
         MidiF0Data::Stop();
         playButton->setText(QString::fromUtf8(kPlayCaption));
         g_playing.store(0);
         return;
     }
+    if (!g_loader || !g_loader->song) return;
     g_playing.store(1);
     playButton->setText(QString::fromUtf8(kStopCaption));
     g_playCopy = std::make_unique<MidiF0Data>(*g_loader->song);

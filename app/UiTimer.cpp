@@ -7,19 +7,39 @@
 #include <thread>
 
 namespace solvane {
+namespace {
+
+bool OnUiThread() {
+    QCoreApplication* app = QCoreApplication::instance();
+    return app != nullptr && QThread::currentThread() == app->thread();
+}
+
+}  // namespace
 
 void UiTimer::Sleep(std::uint32_t milliseconds) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app == nullptr || QThread::currentThread() != app->thread()) {
+    if (!OnUiThread()) {
         timer_.Sleep(milliseconds);
         return;
     }
+    ServeWhileSleeping(milliseconds, [] { return false; });
+}
+
+void UiTimer::SleepUnless(std::uint32_t milliseconds, const std::function<bool()>& stopAsked) {
+    if (!OnUiThread()) {
+        timer_.SleepUnless(milliseconds, stopAsked);
+        return;
+    }
+    ServeWhileSleeping(milliseconds, stopAsked);
+}
+
+void UiTimer::ServeWhileSleeping(std::uint32_t milliseconds, const std::function<bool()>& stopAsked) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
-        // Posted work only: the user cannot press a button in the middle of Stop.
+        // Posted work, timers and painting only: the user cannot press a
+        // button in the middle of Stop.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         const auto now = Clock::now();
-        if (now >= deadline) return;
+        if (now >= deadline || stopAsked()) return;
         std::this_thread::sleep_for(std::min<Clock::duration>(deadline - now, std::chrono::milliseconds(5)));
     }
 }

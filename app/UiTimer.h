@@ -3,7 +3,9 @@
 // on the user-interface thread, keeps delivering posted work (no user input).
 // Stop and the start of a play wait on the UI thread in 100 ms steps; a
 // worker or timer callback that shows a message box meanwhile needs the UI
-// thread to do so, and would otherwise wait on it for ever.
+// thread to do so, and would otherwise wait on it for ever. The window
+// keeps painting meanwhile, while the user cannot press a button in the
+// middle of Stop.
 
 #include <memory>
 
@@ -24,8 +26,11 @@ public:
     bool KillEvent(std::uint32_t id) override { return timer_.KillEvent(id); }
     Clock::time_point Now() const override { return timer_.Now(); }
     void Sleep(std::uint32_t milliseconds) override;
+    void SleepUnless(std::uint32_t milliseconds, const std::function<bool()>& stopAsked) override;
 
 private:
+    void ServeWhileSleeping(std::uint32_t milliseconds, const std::function<bool()>& stopAsked);
+
     ThreadTimer timer_;
 };
 

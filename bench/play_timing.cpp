@@ -133,6 +133,9 @@ public:
     bool KillEvent(std::uint32_t id) override { return inner.KillEvent(id); }
     Clock::time_point Now() const override { return inner.Now(); }
     void Sleep(std::uint32_t ms) override { inner.Sleep(ms); }
+    void SleepUnless(std::uint32_t ms, const std::function<bool()>& stopAsked) override {
+        inner.SleepUnless(ms, stopAsked);
+    }
 
     solvane::ThreadTimer inner;
     std::mutex mutex;

@@ -31,6 +31,9 @@ public:
     virtual bool KillEvent(std::uint32_t id) = 0;
     virtual Clock::time_point Now() const = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // Sleeps like Sleep, but ends early once stopAsked() is true, which is
+    // looked at every few milliseconds: a long pause that a stop must cut short.
+    virtual void SleepUnless(std::uint32_t milliseconds, const std::function<bool()>& stopAsked) = 0;
 };
 
 void InstallTimer(OneShotTimer* timer);  // nullptr restores the thread timer

@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -19,6 +20,9 @@ namespace {
 // machine, so it spins for less then.
 constexpr auto kSpinRealtime = std::chrono::microseconds(200);
 constexpr auto kSpinOrdinary = std::chrono::microseconds(100);
+
+// How often an interruptible sleep looks whether it is to end.
+constexpr auto kStopLook = std::chrono::milliseconds(5);
 
 // The longest single delay, as the classic multimedia timers allowed.
 constexpr std::uint32_t kMaxPeriodMs = 1'000'000;
@@ -108,6 +112,15 @@ OneShotTimer::Clock::time_point ThreadTimer::Now() const { return Clock::now(); 
 
 void ThreadTimer::Sleep(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void ThreadTimer::SleepUnless(std::uint32_t milliseconds, const std::function<bool()>& stopAsked) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!stopAsked()) {
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline) return;
+        std::this_thread::sleep_for(std::min<Clock::duration>(deadline - now, kStopLook));
+    }
 }
 
 std::uint32_t ThreadTimer::NextId() {

@@ -32,6 +32,7 @@ public:
     bool KillEvent(std::uint32_t id) override;
     Clock::time_point Now() const override;
     void Sleep(std::uint32_t milliseconds) override;
+    void SleepUnless(std::uint32_t milliseconds, const std::function<bool()>& stopAsked) override;
 
 private:
     struct Event {

@@ -1,6 +1,7 @@
 #include "playback/MidiPlayer.h"
 
 #include <chrono>
+#include <utility>
 
 #include "song/MidiF0Data.h"
 #include "support/General.h"
@@ -26,7 +27,8 @@ std::int32_t TempoToBpm(std::int32_t microseconds) { return 60000 / (microsecond
 
 void MidiPlayer::ReportError(std::uint32_t code) const { ReportModuleError(Module::kMidiPlayer, code); }
 
-MidiPlayer::MidiPlayer(MidiF0Data* song, std::int32_t deviceId) : timer_(CurrentTimer()) {
+MidiPlayer::MidiPlayer(MidiF0Data* song, std::int32_t deviceId, std::function<bool()> stopWhileStarting)
+    : timer_(CurrentTimer()), stopWhileStarting_(std::move(stopWhileStarting)) {
     if (song == nullptr || song->state != kStateEventForm) {
         ReportError(kPlayerInternalError);
         return;
@@ -49,6 +51,14 @@ void MidiPlayer::Start(std::int32_t deviceId) {
     tempo = kStartTempo;
     position = 0;
     PreRoll();
+    if (StoppedWhileStarting()) {
+        // What the pre-roll sent stays sent; no timer starts, so the play is
+        // over at once and the worker resets and closes the output as after
+        // any stop.
+        stopRequested = 1;
+        playing = 0;
+        return;
+    }
     const std::int64_t ticksPerMinute = std::int64_t{song->division} * tempo;
     if (ticksPerMinute <= 0) {
         playing = 0;  // no tick rate: nothing can be timed
@@ -148,7 +158,9 @@ void MidiPlayer::PreRoll() {
         SendEvent(events[static_cast<std::size_t>(position)]);
     }
     // Give the output time to take in what was sent before the first note.
-    timer_.Sleep(kPreRollPause * static_cast<std::uint32_t>(position));
+    // A song with many set-up events pauses for minutes: a stop ends it.
+    timer_.SleepUnless(kPreRollPause * static_cast<std::uint32_t>(position),
+                       [this] { return StoppedWhileStarting(); });
 }
 
 void MidiPlayer::OnTimer(std::uint32_t /*id*/, OneShotTimer::Clock::time_point due) {

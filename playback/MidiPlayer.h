@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -26,8 +27,10 @@ std::int32_t TempoToBpm(std::int32_t microseconds);
 class MidiPlayer {
 public:
     // Opens the output, sends System On and the pre-roll and starts the timer.
-    // device is null afterwards when nothing plays.
-    MidiPlayer(MidiF0Data* song, std::int32_t deviceId);
+    // device is null afterwards when nothing plays. stopWhileStarting, when
+    // given, is a stop that can come before anyone can reach stopRequested:
+    // it cuts the pre-roll's pause short, and then no timer is started.
+    MidiPlayer(MidiF0Data* song, std::int32_t deviceId, std::function<bool()> stopWhileStarting = {});
     // Release: the timer chain is ended, then the output reset and closed.
     ~MidiPlayer();
     MidiPlayer(const MidiPlayer&) = delete;
@@ -54,8 +57,10 @@ private:
     void Release();
     // Arms the next callback; false when the chain is closed or the timer refused.
     bool Arm(OneShotTimer::Clock::time_point due, std::uint32_t resolution);
+    bool StoppedWhileStarting() const { return stopWhileStarting_ && stopWhileStarting_(); }
 
     OneShotTimer& timer_;
+    std::function<bool()> stopWhileStarting_;
     std::mutex armMutex_;
     bool closed_ = false;
     bool periodBegun_ = false;

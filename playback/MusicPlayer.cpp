@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/OneShotTimer.h"
+#include "platform/ThreadStarter.h"
 #include "support/General.h"
 #include "support/Messages.h"
 
@@ -31,9 +32,10 @@ MusicPlayer musicPlayer;
 
 void MusicPlayer::ReportError(std::uint32_t code) const { ReportModuleError(Module::kMusicPlayer, code); }
 
-int MusicPlayer::Start(MidiF0Data* song, std::unique_ptr<MidiPlayer>& owned) {
+int MusicPlayer::Start(MidiF0Data* song, std::unique_ptr<MidiPlayer>& owned,
+                       std::function<bool()> stopWhileStarting) {
     if (song == nullptr || song->state != kStateEventForm) ReportError(kMusicPlayerInternalError);
-    owned = std::make_unique<MidiPlayer>(song, kDefaultDevice);
+    owned = std::make_unique<MidiPlayer>(song, kDefaultDevice, std::move(stopWhileStarting));
     {
         std::lock_guard lock(mutex_);
         player = owned.get();
@@ -51,9 +53,35 @@ void MusicPlayer::End(std::unique_ptr<MidiPlayer>& owned) {
     owned.reset();
 }
 
+std::uint64_t MusicPlayer::Claim() {
+    std::lock_guard lock(mutex_);
+    idle = 0;
+    liveWorkers.fetch_add(1);
+    return ++generation;
+}
+
+void MusicPlayer::WorkerEnded(std::uint64_t claimed) {
+    std::lock_guard lock(mutex_);
+    if (generation.load() == claimed) {
+        if (beforeIdleMark) beforeIdleMark();
+        idle = 1;
+    }
+    liveWorkers.fetch_sub(1);
+}
+
+void MusicPlayer::WithdrawClaim(std::uint64_t claimed) {
+    std::lock_guard lock(mutex_);
+    generation = claimed - 1;
+    liveWorkers.fetch_sub(1);
+    // A worker given up on that still runs is the current one again and
+    // marks the record idle when it ends.
+    idle = liveWorkers.load() > 0 ? 0 : 1;
+}
+
 void MusicPlayer::Shutdown(const std::function<void()>& whileWaiting) {
     const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
     while (liveWorkers.load() > 0 && std::chrono::steady_clock::now() < deadline) {
+        AskStartingToStop();
         WithPlayer(ForceEnd);  // also a play that was still starting when asked
         if (whileWaiting) whileWaiting();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -65,7 +93,8 @@ int PlayThread(PlayRequest request, std::uint64_t generation) {
     record.idle = 0;
     std::unique_ptr<MidiPlayer> player;
     int exitCode = 0;
-    if (record.Start(request.song.get(), player) == 0) {
+    const auto stopWhileStarting = [&record, generation] { return record.stopThrough.load() >= generation; };
+    if (record.Start(request.song.get(), player, stopWhileStarting) == 0) {
         if (request.onFinished) request.onFinished();
         request.song.reset();
         exitCode = 1;
@@ -80,8 +109,7 @@ int PlayThread(PlayRequest request, std::uint64_t generation) {
         request.song.reset();
     }
     // A worker that was given up on must not mark the next play's worker idle.
-    if (record.generation.load() == generation) record.idle = 1;
-    record.liveWorkers.fetch_sub(1);
+    record.WorkerEnded(generation);
     return exitCode;
 }
 
@@ -91,22 +119,30 @@ void StartPlayThread(std::unique_ptr<MidiF0Data> song, PlayFinished onFinished) 
     if (record.idle == 0) {
         for (int waits = 1;; ++waits) {
             timer.Sleep(kPoll);
-            if (waits == kAskToStopAt) record.WithPlayer([](MidiPlayer& p) { p.stopRequested = 1; });
+            if (waits == kAskToStopAt) {
+                record.AskStartingToStop();
+                record.WithPlayer([](MidiPlayer& p) { p.stopRequested = 1; });
+            }
             if (waits > kGiveUpAfter) {
                 ReportGeneralError(kGeneralPerformance);
                 // Its timer chain is stuck; end it so its output is reset too.
+                record.AskStartingToStop();
                 record.WithPlayer(ForceEnd);
                 break;
             }
             if (record.idle == 1) break;
         }
     }
-    const std::uint64_t generation = ++record.generation;
-    // Marked busy before the thread exists, so a Stop right now waits for it.
-    record.idle = 0;
-    record.liveWorkers.fetch_add(1);
-    PlayRequest request{std::move(song), std::move(onFinished)};
-    std::thread(PlayThread, std::move(request), generation).detach();
+    const std::uint64_t generation = record.Claim();
+    // Shared with the thread's work, so that the request is still here when
+    // no thread takes it.
+    auto request = std::make_shared<PlayRequest>(PlayRequest{std::move(song), std::move(onFinished)});
+    if (CurrentThreadStarter().Start([request, generation] { PlayThread(std::move(*request), generation); })) return;
+    // No thread: the record is put back as it was, and the play ends as one
+    // that could not start, so the window's button reads Play again.
+    record.WithdrawClaim(generation);
+    ReportGeneralError(kGeneralPerformance);
+    if (request->onFinished) request->onFinished();
 }
 
 void MidiF0Data::Play(PlayFinished onFinished) const {
@@ -122,6 +158,9 @@ int MidiF0Data::Stop() {
     OneShotTimer& timer = CurrentTimer();
     // A play that is still starting publishes its sequencer after the
     // pre-roll; one that could not start ends without ever publishing one.
+    // Asked first, a starting play cuts its pre-roll short and ends at once,
+    // so this wait is not held up by half a minute of set-up events.
+    record.AskStartingToStop();
     while (record.player.load() == nullptr && record.idle == 0) timer.Sleep(kPoll);
     record.WithPlayer([](MidiPlayer& p) { p.stopRequested = 1; });
     for (int waits = 1; record.idle == 0; ++waits) {

@@ -28,11 +28,30 @@ class MusicPlayer {
 public:
     // On the worker: builds and starts the sequencer into owned and publishes
     // it as player. 1 when an output is open, else 0 (owned is then empty).
-    int Start(MidiF0Data* song, std::unique_ptr<MidiPlayer>& owned);
+    // stopWhileStarting tells the sequencer of a stop asked before then.
+    int Start(MidiF0Data* song, std::unique_ptr<MidiPlayer>& owned, std::function<bool()> stopWhileStarting = {});
     // On the worker: withdraws the sequencer from player, then releases it
     // (output reset and closed).
     void End(std::unique_ptr<MidiPlayer>& owned);
     void ReportError(std::uint32_t code) const;
+
+    // StartPlayThread's claim for a new worker, made before the thread exists
+    // so that a Stop right now waits for it: the next generation, busy, one
+    // more live worker. Returns the new generation.
+    std::uint64_t Claim();
+    // A worker's last step: the record is idle again, unless a newer play has
+    // claimed it since this worker was given up on. The look at the
+    // generation and the mark are one step under the lock: a claim falling
+    // between them would have its play marked idle, and Stop would then
+    // return without stopping it.
+    void WorkerEnded(std::uint64_t generation);
+    // Undoes a claim whose thread could not be started.
+    void WithdrawClaim(std::uint64_t generation);
+
+    // Asks every play started so far to stop, also one still in its pre-roll,
+    // whose sequencer nobody can reach yet: its pause ends early and it
+    // starts no timer.
+    void AskStartingToStop() { stopThrough = generation.load(); }
 
     // Runs f on the published sequencer, if any, while no worker can release it.
     template <typename F>
@@ -55,6 +74,12 @@ public:
     // Bookkeeping that keeps a worker that outlived its wait apart from the next one.
     std::atomic<std::uint64_t> generation{0};
     std::atomic<int> liveWorkers{0};
+    // Plays of this generation and older are asked to stop while starting.
+    std::atomic<std::uint64_t> stopThrough{0};
+
+    // Tests only: runs in WorkerEnded between the look and the mark, where a
+    // test tries to get a new play's claim in. Set while no worker runs.
+    std::function<void()> beforeIdleMark;
 
 private:
     std::mutex mutex_;
@@ -63,7 +88,8 @@ private:
 extern MusicPlayer musicPlayer;
 
 // Waits for the previous play, then starts a worker on song. The thread is
-// not kept: it ends by itself.
+// not kept: it ends by itself. When no thread can be started, reports it
+// and calls onFinished here, as for a play that could not start.
 void StartPlayThread(std::unique_ptr<MidiF0Data> song, PlayFinished onFinished);
 // The worker's routine; 0 after a play that played, 1 after one that could not start.
 int PlayThread(PlayRequest request, std::uint64_t generation);

@@ -18,6 +18,7 @@ public:
     bool KillEvent(std::uint32_t) override { return false; }
     Clock::time_point Now() const override { return {}; }
     void Sleep(std::uint32_t) override {}
+    void SleepUnless(std::uint32_t, const std::function<bool()>&) override {}
 };
 
 TEST(TimerRegistry, WithoutAnInstalledTimerTheThreadTimerServes) {

@@ -300,10 +300,28 @@ TEST(ThreadTimer, DestroyingTheTimerDropsPendingEvents) {
 TEST(ThreadTimer, SleepLastsAtLeastTheTimeAsked) {
     ThreadTimer timer;
     for (std::uint32_t ms : {0u, 1u, 25u}) {
-        const Clock::time_point before = Clock::now();
+        Clock::time_point before = Clock::now();
         timer.Sleep(ms);
         EXPECT_GE(Clock::now() - before, milliseconds(ms));
+        before = Clock::now();
+        timer.SleepUnless(ms, [] { return false; });
+        EXPECT_GE(Clock::now() - before, milliseconds(ms)) << "an interruptible sleep nobody stops";
     }
+}
+
+TEST(ThreadTimer, AnInterruptibleSleepEndsOnceItsStopIsAsked) {
+    ThreadTimer timer;
+    std::atomic<bool> asked{false};
+    std::thread asker([&] {
+        std::this_thread::sleep_for(milliseconds(20));
+        asked = true;
+    });
+    const Clock::time_point before = Clock::now();
+    timer.SleepUnless(600'000, [&] { return asked.load(); });
+    const Clock::duration took = Clock::now() - before;
+    asker.join();
+    EXPECT_GE(took, milliseconds(20)) << "ended before the stop";
+    EXPECT_LT(took, kGiveUp) << "slept on after the stop";
 }
 
 TEST(ThreadTimer, PeriodsDescribeAOneMillisecondTimer) {

@@ -15,6 +15,7 @@
 #include "tests/support/ManualTimer.h"
 #include "tests/support/RecordingMidiOut.h"
 #include "tests/support/RecordingSink.h"
+#include "tests/support/RefusingThreadStarter.h"
 
 namespace solvane {
 namespace {
@@ -57,6 +58,7 @@ protected:
         // Leave no worker behind for the next test.
         musicPlayer.Shutdown();
         EXPECT_TRUE(Eventually([] { return musicPlayer.liveWorkers.load() == 0; }));
+        musicPlayer.beforeIdleMark = nullptr;
         g_out = nullptr;
     }
 
@@ -155,32 +157,112 @@ TEST_F(MusicPlayerTest, StopWhileTheNextEventIsNearEndsAtThatCallback) {
     EXPECT_THAT(out.lines(), ElementsAre("F0 7E 7F 09 01 F7", "90 3C 64", "RESET", "CLOSE"));
 }
 
-TEST_F(MusicPlayerTest, StopDuringThePreRollWaitsForTheSequencer) {
-    // Four events before the first note: the pre-roll sleeps 120 ms.
-    auto song = Loaded({test::Program(0, 1), test::Control(0, 7, 100), test::Control(0, 10, 64),
-                        test::Tempo(0, 500000), Note(0, 60, 480), EndOfTrack()});
-    timer.CloseGate(120);
-    song->Play(CountFinished);
-    ASSERT_TRUE(Eventually([this] { return timer.waitingAtGate(120) == 1; }));
-    std::atomic<bool> started{false};
-    std::thread::id stopThread;
-    auto stop = std::async(std::launch::async, [&] {
+// Stop during the pre-roll's pause (30 ms for each event before the first
+// note): the pause ends at the request, nothing more is sent, the output is
+// reset and closed, and Stop's own wait takes a single 100 ms poll, however
+// long the pause was to last.
+struct PreRollStop {
+    const char* name;
+    int setUp;      // controllers before the first note
+    bool withNote;  // without one, the End of Track is sent in the pre-roll too
+    friend void PrintTo(const PreRollStop& c, std::ostream* os) { *os << c.name; }
+};
+
+class StopDuringThePreRoll : public MusicPlayerTest, public ::testing::WithParamInterface<PreRollStop> {};
+
+TEST_P(StopDuringThePreRoll, EndsThePauseAndTheWaitAtOnce) {
+    const PreRollStop c = GetParam();
+    std::vector<MusicEvent> events(static_cast<std::size_t>(c.setUp), test::Control(0, 7, 100));
+    if (c.withNote) events.push_back(Note(0, 60, 480));
+    events.push_back(EndOfTrack());
+    const int sentBefore = c.setUp + (c.withNote ? 0 : 1);
+    const auto pause = static_cast<std::uint32_t>(30 * sentBefore);
+    timer.CloseGate(pause);  // the pause lasts until the test opens it
+    timer.CloseGate(100);    // and so does each of Stop's polls
+    std::future<int> stop;
+    std::atomic<std::thread::id> stopThread{};
+    struct OpenGates {  // also when an assertion fails, before Stop is waited for
+        test::ManualTimer& timer;
+        std::uint32_t pause;
+        ~OpenGates() {
+            timer.OpenGate(pause);
+            timer.OpenGate(100);
+        }
+    } openAtEnd{timer, pause};
+
+    Loaded(std::move(events))->Play(CountFinished);
+    ASSERT_TRUE(Eventually([&] { return timer.waitingAtGate(pause) == 1; }));
+    stop = std::async(std::launch::async, [&] {
         stopThread = std::this_thread::get_id();
-        started = true;
         return MidiF0Data::Stop();
     });
-    // With no sequencer published yet, Stop keeps polling.
-    ASSERT_TRUE(Eventually([&] { return started && timer.SleepCount(stopThread, 100) >= 3; }));
-    EXPECT_EQ(musicPlayer.player.load(), nullptr);
-    EXPECT_EQ(musicPlayer.idle, 0);
-    timer.OpenGate(120);
+    // The worker ends the play while Stop is still in its first poll.
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && musicPlayer.liveWorkers.load() == 0; }));
+    EXPECT_EQ(timer.sleepsCutShort(), 1);
+    ASSERT_TRUE(Eventually([&] { return timer.waitingAtGate(100) == 1; }));
+    timer.OpenGate(100);
     EXPECT_EQ(stop.get(), 1);
-    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1; }));
+    EXPECT_EQ(timer.SleepCount(stopThread, 100), 1);
+    EXPECT_EQ(timer.SleepCount(stopThread, 1000), 1);
+
+    EXPECT_TRUE(timer.armed().empty());  // no timer was started
+    EXPECT_TRUE(timer.periodsBegun().empty());
     EXPECT_EQ(g_finished, 0);
     const auto lines = out.lines();
-    EXPECT_EQ(Count(lines, "90 3C 64"), 0);  // the first note never sounds
+    EXPECT_EQ(Count(lines, "B0 07 64"), c.setUp);  // what the pre-roll sent stays sent
+    EXPECT_EQ(Count(lines, "90 3C 64"), 0);
     EXPECT_EQ(Count(lines, "RESET"), 1);
     EXPECT_EQ(Count(lines, "CLOSE"), 1);
+    EXPECT_EQ(lines.back(), "CLOSE");
+}
+
+INSTANTIATE_TEST_SUITE_P(MusicPlayerTest, StopDuringThePreRoll,
+                         ::testing::Values(PreRollStop{"FourSetUpEvents", 4, true},
+                                           PreRollStop{"AThousandSetUpEvents", 1000, true},
+                                           PreRollStop{"NoNoteAtAll", 1000, false}),
+                         [](const ::testing::TestParamInfo<PreRollStop>& info) { return info.param.name; });
+
+TEST_F(MusicPlayerTest, PlayOverAPlayInItsPreRollAsksItToStopAfter50Waits) {
+    // A minute of pre-roll: without the request reaching it, the new play
+    // would give up on it after 100 waits and run beside it.
+    std::vector<MusicEvent> events(2000, test::Control(0, 7, 100));
+    events.push_back(Note(0, 60, 480));
+    events.push_back(EndOfTrack());
+    auto song = Loaded(std::move(events));
+    timer.CloseGate(60000);
+    timer.CloseGate(100);
+    std::future<void> again;
+    struct OpenGates {
+        test::ManualTimer& timer;
+        ~OpenGates() {
+            timer.OpenGate(60000);
+            timer.OpenGate(100);
+        }
+    } openAtEnd{timer};
+
+    song->Play(CountFinished);
+    ASSERT_TRUE(Eventually([this] { return timer.waitingAtGate(60000) == 1; }));
+    again = std::async(std::launch::async, [&song] { song->Play(CountFinished); });
+    for (int wait = 1; wait <= 50; ++wait) {
+        ASSERT_TRUE(Eventually([this] { return timer.waitingAtGate(100) == 1; })) << "wait " << wait;
+        EXPECT_EQ(timer.sleepsCutShort(), 0) << "wait " << wait;
+        timer.PassOne(100);
+    }
+    ASSERT_TRUE(Eventually([] { return musicPlayer.liveWorkers.load() == 0; }));  // the old play ended
+    EXPECT_EQ(timer.sleepsCutShort(), 1);
+    timer.OpenGate(100);
+    again.get();
+    ASSERT_TRUE(Eventually([this] { return timer.waitingAtGate(60000) == 1; }));  // the new play's pre-roll
+    EXPECT_EQ(musicPlayer.idle, 0);
+    EXPECT_EQ(musicPlayer.liveWorkers, 1);
+    EXPECT_THAT(sink.codes(), IsEmpty());  // not given up on
+    EXPECT_EQ(g_finished, 0);
+    const auto lines = out.lines();
+    const auto firstClose = std::find(lines.begin(), lines.end(), "CLOSE");
+    ASSERT_NE(firstClose, lines.end());
+    EXPECT_EQ(std::count(lines.begin(), firstClose, "90 3C 64"), 0);  // the old play never reached its note
+    EXPECT_EQ(out.opens(), 2);
+    EXPECT_EQ(std::count(firstClose + 1, lines.end(), "CLOSE"), 0);  // the new one plays on
 }
 
 TEST_F(MusicPlayerTest, PlayAgainRightAfterAnEndWaitsForTheOldWorker) {
@@ -208,6 +290,84 @@ TEST_F(MusicPlayerTest, PlayAgainRightAfterAnEndWaitsForTheOldWorker) {
     EXPECT_EQ(Count(out.lines(), "RESET"), 2);
     EXPECT_EQ(Count(out.lines(), "CLOSE"), 2);
 }
+
+TEST_F(MusicPlayerTest, ANewPlayClaimingTheRecordAsTheOldWorkerMarksItIdleStaysBusy) {
+    // The old worker has found its play still the current one and is about
+    // to mark the record idle. Right then a new play, whose polls pass at
+    // once, runs through them, gives up on the old worker, claims the record
+    // and starts playing. The claim must come wholly before the look or after
+    // the mark: were the new play marked idle, Stop would leave it playing.
+    auto song = Loaded({Note(0, 60, 96), EndOfTrack()});
+    std::future<void> again;
+    std::atomic<bool> forced{false};
+    musicPlayer.beforeIdleMark = [&] {
+        if (forced.exchange(true)) return;
+        again = std::async(std::launch::async, [&song] { song->Play(CountFinished); });
+        // Unhindered, the new play is under way within microseconds; held
+        // off until the mark is made, it cannot get there.
+        for (int i = 0; i < 300 && musicPlayer.player.load() == nullptr; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
+    const std::uint64_t first = musicPlayer.generation.load() + 1;
+    song->Play(CountFinished);
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    timer.FireAll();  // the old play ends by itself
+    ASSERT_TRUE(Eventually([&] { return forced.load() && musicPlayer.generation.load() == first + 1; }));
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    ASSERT_TRUE(Eventually([] { return musicPlayer.liveWorkers.load() == 1; }));  // the old worker is done
+    EXPECT_EQ(musicPlayer.idle, 0) << "the new play was marked idle";
+    EXPECT_EQ(MidiF0Data::Stop(), 1);
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && musicPlayer.liveWorkers.load() == 0; }));
+    again.get();
+    EXPECT_EQ(g_finished, 1);  // the old play's end; the new one was stopped
+    EXPECT_EQ(Count(out.lines(), "RESET"), 2);
+    EXPECT_EQ(Count(out.lines(), "CLOSE"), 2);
+}
+
+// A thread that cannot be started is reported (General code 4), the record
+// is left as it was (nothing playing, or the play given up on the current
+// one again), the end callback brings the window back to Play, and the next
+// Play plays.
+class NoThreadForTheWorker : public MusicPlayerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(NoThreadForTheWorker, IsReportedAndLeavesTheRecordAsItWas) {
+    const bool overAGivenUpPlay = GetParam();
+    std::vector<std::uint32_t> reports{kGeneralPerformance};
+    if (overAGivenUpPlay) {
+        // Ten seconds between its notes, and nobody fires the second.
+        auto stuck = Loaded({Note(0, 60, 100), Note(19200, 62, 100), EndOfTrack()});
+        stuck->Play(CountFinished);
+        ASSERT_TRUE(WorkerWaitsForTheTimer());
+        timer.FireNext();
+        reports.insert(reports.begin(), kGeneralPerformance);  // given up on first
+    }
+    const std::uint64_t generation = musicPlayer.generation.load();
+    auto song = Loaded({Note(0, 64, 96), EndOfTrack()});
+    {
+        test::RefusingThreadStarter noThreads;
+        song->Play(CountFinished);
+        EXPECT_EQ(noThreads.refused, 1);
+    }
+    EXPECT_EQ(sink.codes(), reports);
+    EXPECT_EQ(g_finished, 1);  // at once, on this thread
+    EXPECT_EQ(musicPlayer.generation, generation);
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && musicPlayer.liveWorkers.load() == 0; }));
+    EXPECT_EQ(Count(out.lines(), "RESET"), overAGivenUpPlay ? 1 : 0);
+
+    song->Play(CountFinished);
+    ASSERT_TRUE(WorkerWaitsForTheTimer());
+    EXPECT_EQ(musicPlayer.idle, 0);
+    timer.FireAll();
+    ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && musicPlayer.liveWorkers.load() == 0; }));
+    EXPECT_EQ(g_finished, 2);
+    EXPECT_EQ(Count(out.lines(), "90 40 64"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(MusicPlayerTest, NoThreadForTheWorker, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "OverAGivenUpPlay" : "NothingPlaying";
+                         });
 
 TEST_F(MusicPlayerTest, WithoutAnOutputThePlayEndsAtOnceAndReportsOncePerRun) {
     out.deviceCount = 0;

@@ -52,11 +52,16 @@ public:
     }
     bool KillEvent(std::uint32_t id) override { return timer_.KillEvent(id); }
     Clock::time_point Now() const override { return timer_.Now(); }
-    void Sleep(std::uint32_t milliseconds) override {
-        timer_.Sleep(milliseconds == 0 ? 0 : std::max<std::uint32_t>(1, milliseconds / 100));
+    void Sleep(std::uint32_t milliseconds) override { timer_.Sleep(Shortened(milliseconds)); }
+    void SleepUnless(std::uint32_t milliseconds, const std::function<bool()>& stopAsked) override {
+        timer_.SleepUnless(Shortened(milliseconds), stopAsked);
     }
 
 private:
+    static std::uint32_t Shortened(std::uint32_t milliseconds) {
+        return milliseconds == 0 ? 0 : std::max<std::uint32_t>(1, milliseconds / 100);
+    }
+
     ThreadTimer timer_;
 };
 

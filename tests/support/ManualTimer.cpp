@@ -45,7 +45,13 @@ OneShotTimer::Clock::time_point ManualTimer::Now() const {
     return now_;
 }
 
-void ManualTimer::Sleep(std::uint32_t milliseconds) {
+void ManualTimer::Sleep(std::uint32_t milliseconds) { SleepAt(milliseconds, nullptr); }
+
+void ManualTimer::SleepUnless(std::uint32_t milliseconds, const std::function<bool()>& stopAsked) {
+    SleepAt(milliseconds, &stopAsked);
+}
+
+void ManualTimer::SleepAt(std::uint32_t milliseconds, const std::function<bool()>* stopAsked) {
     {
         std::unique_lock lock(mutex_);
         sleeps_.push_back({std::this_thread::get_id(), milliseconds});
@@ -53,7 +59,14 @@ void ManualTimer::Sleep(std::uint32_t milliseconds) {
             const std::uint64_t arrival = arrived_[milliseconds]++;
             waiting_.push_back(milliseconds);
             changed_.notify_all();
-            changed_.wait(lock, [&] { return gates_.count(milliseconds) == 0 || arrival < passed_[milliseconds]; });
+            const auto open = [&] { return gates_.count(milliseconds) == 0 || arrival < passed_[milliseconds]; };
+            if (stopAsked == nullptr) {
+                changed_.wait(lock, open);
+            } else {
+                // Nothing tells the timer of the stop: look at it as the real timer does.
+                while (!open() && !(*stopAsked)()) changed_.wait_for(lock, std::chrono::milliseconds(1));
+                if (!open()) ++cutShort_;
+            }
             waiting_.erase(std::find(waiting_.begin(), waiting_.end(), milliseconds));
         }
     }
@@ -151,6 +164,11 @@ void ManualTimer::OpenGate(std::uint32_t milliseconds) {
         gates_.erase(milliseconds);
     }
     changed_.notify_all();
+}
+
+int ManualTimer::sleepsCutShort() const {
+    std::lock_guard lock(mutex_);
+    return cutShort_;
 }
 
 int ManualTimer::waitingAtGate(std::uint32_t milliseconds) const {

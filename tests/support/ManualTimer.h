@@ -1,7 +1,8 @@
 #pragma once
 // A timer the test drives: events fire only when the test calls FireNext, on
 // the test's thread, at a virtual time. Sleeps return at once (unless a gate
-// holds sleeps of one length) and are recorded per thread. Installed for its
+// holds sleeps of one length; an interruptible sleep also leaves the gate
+// once its stop is asked) and are recorded per thread. Installed for its
 // lifetime.
 
 #include <condition_variable>
@@ -39,6 +40,7 @@ public:
     bool KillEvent(std::uint32_t id) override;
     Clock::time_point Now() const override;
     void Sleep(std::uint32_t milliseconds) override;
+    void SleepUnless(std::uint32_t milliseconds, const std::function<bool()>& stopAsked) override;
 
     // Fires the earliest pending event (time moves to its due time); false when none.
     bool FireNext();
@@ -60,6 +62,8 @@ public:
     // sleep would end first); the gate stays closed for the others.
     void PassOne(std::uint32_t milliseconds);
     int waitingAtGate(std::uint32_t milliseconds) const;
+    // Interruptible sleeps that left a closed gate because their stop was asked.
+    int sleepsCutShort() const;
 
     std::uint32_t minPeriod = 1;
     bool refuseEvents = false;  // SetEventAt answers 0
@@ -70,6 +74,8 @@ private:
         Armed armed;
         Callback callback;
     };
+    void SleepAt(std::uint32_t milliseconds, const std::function<bool()>* stopAsked);
+
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Event> pending_;
@@ -85,6 +91,7 @@ private:
     std::vector<std::uint32_t> waiting_;
     std::map<std::uint32_t, std::uint64_t> arrived_;  // sleepers come to each closed gate
     std::map<std::uint32_t, std::uint64_t> passed_;   // how many of them, first come first, may go on
+    int cutShort_ = 0;
 };
 
 }  // namespace solvane::test
