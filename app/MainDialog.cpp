@@ -15,6 +15,7 @@
 #include "app/DialogUnits.h"
 #include "platform/HelpViewer.h"
 #include "platform/MessageSink.h"
+#include "playback/MusicPlayer.h"
 #include "song/MidiF0Data.h"
 #include "song/MidiFileLoader.h"
 
@@ -204,7 +205,7 @@ void MainDialog::OnPlay() {
     // song: a load that was cancelled or failed while playing must not leave
     // a play that this button cannot stop (and that keeps OK refusing).
     if (g_playing.load() == 1) {
-        MidiF0Data::Stop();
+        Stop();
         playButton->setText(QString::fromUtf8(kPlayCaption));
         g_playing.store(0);
         return;
@@ -218,7 +219,7 @@ void MainDialog::OnPlay() {
     if (horizontalCheck->isChecked()) g_playCopy->ReverseHorizontal();
     if (verticalCheck->isChecked()) g_playCopy->ReverseVertical();
     g_playCopy->ToNoteForm();
-    g_playCopy->Play(OnPlayFinished);
+    Play(*g_playCopy, OnPlayFinished);
     g_playCopy.reset();
 }
 

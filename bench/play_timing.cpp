@@ -236,7 +236,7 @@ bool Measure(const std::string& name, const std::string& path, const std::filesy
     solvane::InstallTimer(&timer);
     solvane::InstallMidiOutDevice(&out);
     g_done = false;
-    loader.song->Play(Finished);
+    Play(*loader.song, Finished);
     while (!g_done) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     while (solvane::musicPlayer.idle == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     solvane::InstallMidiOutDevice(nullptr);

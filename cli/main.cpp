@@ -196,10 +196,10 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
         if (horizontal) copy.ReverseHorizontal();
         if (vertical) copy.ReverseVertical();
         copy.ToNoteForm();
-        copy.Play(OnPlayFinished);
+        solvane::Play(copy, OnPlayFinished);
     }
     while (!g_finished && !g_interrupted) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (g_interrupted && !g_finished) MidiF0Data::Stop();
+    if (g_interrupted && !g_finished) solvane::Stop();
     // The worker resets and closes the output after telling of the end.
     for (int i = 0; i < 300 && solvane::musicPlayer.idle == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -145,15 +145,15 @@ void StartPlayThread(std::unique_ptr<MidiF0Data> song, PlayFinished onFinished) 
     if (request->onFinished) request->onFinished();
 }
 
-void MidiF0Data::Play(PlayFinished onFinished) const {
-    auto copy = std::make_unique<MidiF0Data>(*this);
+void Play(const MidiF0Data& song, PlayFinished onFinished) {
+    auto copy = std::make_unique<MidiF0Data>(song);
     copy->ChangeDivision(96);
     copy->ToEventForm();
     copy->TrimLeadingBars();
     StartPlayThread(std::move(copy), std::move(onFinished));
 }
 
-int MidiF0Data::Stop() {
+int Stop() {
     MusicPlayer& record = musicPlayer;
     OneShotTimer& timer = CurrentTimer();
     // A play that is still starting publishes its sequencer after the

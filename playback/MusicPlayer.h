@@ -17,6 +17,9 @@
 
 namespace solvane {
 
+// Called on the play's worker thread when a play ends by itself or cannot start.
+using PlayFinished = std::function<int()>;
+
 // What a worker thread is handed: its song copy (owned from then on) and the
 // callback for the end of the play.
 struct PlayRequest {
@@ -86,6 +89,14 @@ private:
 };
 
 extern MusicPlayer musicPlayer;
+
+// Plays a song in note form: a copy of it, at 96 ticks per quarter note, in
+// event form, without the whole bars of silence before its first note, goes
+// to a worker thread; returns once the thread is started. The song itself
+// is not changed.
+void Play(const MidiF0Data& song, PlayFinished onFinished);
+// Ends the running play and returns when it has ended; needs no song.
+int Stop();
 
 // Waits for the previous play, then starts a worker on song. The thread is
 // not kept: it ends by itself. When no thread can be started, reports it

@@ -5,7 +5,6 @@
 // Save and Play works on a copy.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,9 +12,6 @@
 #include "track/MidiTrackData.h"
 
 namespace solvane {
-
-// Called on the play's worker thread when a play ends by itself or cannot start.
-using PlayFinished = std::function<int()>;
 
 class MidiF0Data : public ByteImage {
 public:
@@ -45,14 +41,11 @@ public:
     void ShiftProgramChanges();
     void ReverseVertical();
 
-    // Playback preparation and the play itself.
+    // Playback preparation (the play itself is the player's).
     void ChangeDivision(std::int32_t newDivision);
     void TrimLeadingBars();
     void ClearTimeUpTo(std::int32_t ticks);
     std::int32_t BarLength() const;
-    void Play(PlayFinished onFinished) const;
-    // Ends the running play and returns when it has ended; needs no song.
-    static int Stop();
 
     // 0 or 1 from the header's format field, -1 for anything else. Moves an
     // image with a 128-byte prefix down in place (size is not changed).

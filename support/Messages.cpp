@@ -100,23 +100,20 @@ struct Table {
     std::span<const Entry> entries;
 };
 
-Table TableOf(Module module) {
-    switch (module) {
-        case Module::kGeneral: return {"General", "Generalでエラーが発生しました。", kGeneral};
-        case Module::kMidiF1Data: return {"MidiF1Data", "MidiF1Dataでエラーが発生しました。", kMidiF1Data};
-        case Module::kMidiF0Data: return {"MidiF0Data", "MidiF0Dataでエラーが発生しました。", kMidiF0Data};
-        case Module::kMusicEvent: return {"MusicEvent", "MusicEventでエラーが発生しました。", kMusicEvent};
-        case Module::kMidiControler:
-            return {"MidiControler", "MidiControlerでエラーが発生しました。", kMidiControler};
-        case Module::kMidiPlayer: return {"MidiPlayer", "MidiPlayerでエラーが発生しました。", kMidiPlayer};
-        case Module::kMusicPlayer: return {"MusicPlayer", "MusicPlayerでエラーが発生しました。", kMusicPlayer};
-        case Module::kMidiTrackData:
-            return {"MidiTrackData", "MidiTrackDataでエラーが発生しました。", kMidiTrackData};
-        case Module::kMidiFileLoader:
-            return {"MidiFileLoader", "MidiFileLoaderでエラーが発生しました。", kMidiFileLoader};
-    }
-    return {"General", "Generalでエラーが発生しました。", kGeneral};
-}
+// In the order of Module.
+constexpr Table kTables[] = {
+    {"General", "Generalでエラーが発生しました。", kGeneral},
+    {"MidiF1Data", "MidiF1Dataでエラーが発生しました。", kMidiF1Data},
+    {"MidiF0Data", "MidiF0Dataでエラーが発生しました。", kMidiF0Data},
+    {"MusicEvent", "MusicEventでエラーが発生しました。", kMusicEvent},
+    {"MidiControler", "MidiControlerでエラーが発生しました。", kMidiControler},
+    {"MidiPlayer", "MidiPlayerでエラーが発生しました。", kMidiPlayer},
+    {"MusicPlayer", "MusicPlayerでエラーが発生しました。", kMusicPlayer},
+    {"MidiTrackData", "MidiTrackDataでエラーが発生しました。", kMidiTrackData},
+    {"MidiFileLoader", "MidiFileLoaderでエラーが発生しました。", kMidiFileLoader},
+};
+
+const Table& TableOf(Module module) { return kTables[static_cast<std::size_t>(module)]; }
 
 std::string_view Lookup(std::span<const Entry> entries, std::uint32_t code, std::string_view fallback) {
     for (const Entry& e : entries) {
@@ -130,7 +127,7 @@ std::string_view Lookup(std::span<const Entry> entries, std::uint32_t code, std:
 std::string_view ModuleName(Module module) { return TableOf(module).name; }
 
 std::string_view ErrorMessage(Module module, std::uint32_t code) {
-    const Table table = TableOf(module);
+    const Table& table = TableOf(module);
     return Lookup(table.entries, code, table.fallback);
 }
 

@@ -189,24 +189,13 @@ void MidiTrackData::WriteTrack() {
     // file that filled the whole image would read back as cut ("data too
     // large"), so one byte stays free.
     constexpr std::size_t kChunkCapacity = kImageCapacity - 14 - 1;
-    // A few bytes of slack behind the capacity: a delta and a channel event
-    // are copied whole (four and three bytes), whatever their length.
-    constexpr std::size_t kSlack = 4;
-    std::vector<std::uint8_t> chunk(kChunkCapacity + kSlack);
+    std::vector<std::uint8_t> chunk(kChunkCapacity);
     std::size_t used = 8;
-    std::vector<std::uint8_t> bytes;  // an event other than a channel event
-    std::uint8_t channelBytes[3];
-    std::int64_t carried = 0;  // deltas of events that could not be written
+    std::vector<std::uint8_t> bytes;  // one event's
+    std::int64_t carried = 0;         // deltas of events that could not be written
     for (const MusicEvent& event : events) {
-        const std::uint8_t* encoded = channelBytes;
-        std::int32_t n = 0;
-        if (IsChannelEvent(event.type) && event.channel >= 0 && event.channel <= 15) {
-            n = PutChannelEvent(event, channelBytes);
-        } else {
-            bytes.clear();
-            n = EncodeEvent(event, bytes);
-            encoded = bytes.data();
-        }
+        bytes.clear();
+        const std::int32_t n = EncodeEvent(event, bytes);
         std::int64_t delta = carried + event.delta;
         if (n < 0) {
             carried = delta;  // left out: the next event keeps its time
@@ -219,24 +208,18 @@ void MidiTrackData::WriteTrack() {
             delta = std::clamp<std::int64_t>(delta, 0, kMaxVarLen);
         }
         std::uint8_t deltaBytes[4] = {};
-        const int deltaLength = EncodeVarLen(static_cast<std::uint32_t>(delta), deltaBytes);
-        const bool last = &event == &events.back();
+        const auto deltaLength = static_cast<std::size_t>(EncodeVarLen(static_cast<std::uint32_t>(delta), deltaBytes));
         // The chunk must fit the image and still close with its End of Track.
-        const std::size_t room = last ? 0 : sizeof kEndOfTrack;
-        if (used + static_cast<std::size_t>(deltaLength) + static_cast<std::size_t>(n) + room > kChunkCapacity) {
+        const std::size_t room = &event == &events.back() ? 0 : sizeof kEndOfTrack;
+        if (used + deltaLength + bytes.size() + room > kChunkCapacity) {
             ReportGeneralError(kGeneralDataTooLarge);
             std::memcpy(chunk.data() + used, kEndOfTrack, sizeof kEndOfTrack);
             used += sizeof kEndOfTrack;
             break;
         }
-        std::memcpy(chunk.data() + used, deltaBytes, sizeof deltaBytes);
-        used += static_cast<std::size_t>(deltaLength);
-        if (encoded == channelBytes) {
-            std::memcpy(chunk.data() + used, channelBytes, sizeof channelBytes);
-        } else {
-            std::memcpy(chunk.data() + used, encoded, static_cast<std::size_t>(n));
-        }
-        used += static_cast<std::size_t>(n);
+        std::memcpy(chunk.data() + used, deltaBytes, deltaLength);
+        std::memcpy(chunk.data() + used + deltaLength, bytes.data(), bytes.size());
+        used += deltaLength + bytes.size();
     }
     const auto length = static_cast<std::uint32_t>(used - 8);
     std::memcpy(chunk.data(), "MTrk", 4);
@@ -259,9 +242,9 @@ std::int32_t MidiTrackData::EncodeEvent(const MusicEvent& event, std::vector<std
             ReportError(kTrackBadChannel);
             return -1;
         }
-        std::uint8_t bytes[3];
-        const std::int32_t n = PutChannelEvent(event, bytes);
-        out.insert(out.end(), bytes, bytes + n);
+        out.resize(start + 3);
+        const std::int32_t n = PutChannelEvent(event, out.data() + start);
+        out.resize(start + static_cast<std::size_t>(n));
         return n;
     }
     switch (event.type) {

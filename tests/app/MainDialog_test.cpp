@@ -286,13 +286,13 @@ private slots:
             sink->Clear();
             Load(dialog, *chooser, second);
             QVERIFY(g_loader && g_loader->song);
-            const auto alone = solvane::test::Timeline(*g_loader->song->track);
+            const auto alone = solvane::test::TimedEvents(*g_loader->song->track);
             const QList<uint> aloneCodes = Codes(*sink);
             Load(dialog, *chooser, endsOnChannel3.path());
             sink->Clear();
             Load(dialog, *chooser, second);
             QVERIFY(g_loader && g_loader->song);
-            QVERIFY2(solvane::test::Timeline(*g_loader->song->track) == alone, second.c_str());
+            QVERIFY2(solvane::test::TimedEvents(*g_loader->song->track) == alone, second.c_str());
             QCOMPARE(Codes(*sink), aloneCodes);
         }
     }

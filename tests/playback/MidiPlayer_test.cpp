@@ -136,7 +136,7 @@ TEST_F(MidiPlayerTest, ASongWithoutNotesIsSentInThePreRollAndEndsAtTheFirstCallb
 }
 
 TEST_F(MidiPlayerTest, ASongNotInEventFormIsRefused) {
-    auto song = SongOf(kStateNoteForm, {test::Note(0, 60, 96), EndOfTrack()});
+    auto song = SongOf(kStateNoteForm, {test::NoteEvent(0, 60, 96), EndOfTrack()});
     MidiPlayer player(song.get(), kDefaultDevice);
     EXPECT_EQ(player.device, nullptr);
     EXPECT_EQ(player.playing, 0);

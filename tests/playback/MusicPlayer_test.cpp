@@ -23,7 +23,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using test::EndOfTrack;
-using test::Note;
+using test::NoteEvent;
 using test::SongOf;
 
 // Waits in real time for a condition another thread brings about.
@@ -81,8 +81,8 @@ protected:
 };
 
 TEST_F(MusicPlayerTest, APlayThatEndsByItselfTellsTheDialogThenResetsTheOutput) {
-    auto song = Loaded({Note(0, 60, 480), EndOfTrack(480)});
-    song->Play(CountFinished);
+    auto song = Loaded({NoteEvent(0, 60, 480), EndOfTrack(480)});
+    Play(*song, CountFinished);
     ASSERT_TRUE(WorkerWaitsForTheTimer());
     timer.FireAll();
     ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1; }));
@@ -96,8 +96,8 @@ TEST_F(MusicPlayerTest, APlayThatEndsByItselfTellsTheDialogThenResetsTheOutput) 
 TEST_F(MusicPlayerTest, ThePlayedCopyRunsAtDivision96AndTheLoadedSongStaysAsItWas) {
     // At 480 ticks a quarter the timer period would be 0 ms and nothing could
     // play; the copy is rescaled to 96, so a tick is 2 ms and a quarter 250 ms.
-    auto song = Loaded({test::Program(0, 4), Note(4000, 64, 480), EndOfTrack()});
-    song->Play(nullptr);
+    auto song = Loaded({test::Program(0, 4), NoteEvent(4000, 64, 480), EndOfTrack()});
+    Play(*song, nullptr);
     ASSERT_TRUE(WorkerWaitsForTheTimer());
     timer.FireAll();
     ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1; }));
@@ -114,14 +114,14 @@ TEST_F(MusicPlayerTest, ThePlayedCopyRunsAtDivision96AndTheLoadedSongStaysAsItWa
 
 TEST_F(MusicPlayerTest, StopDuringATenSecondRestForcesTheEndAfter21Waits) {
     // 3840 ticks at 96 and 240 a minute: ten seconds between the notes.
-    auto song = Loaded({Note(0, 60, 100), Note(19200, 62, 100), EndOfTrack()});
-    song->Play(CountFinished);
+    auto song = Loaded({NoteEvent(0, 60, 100), NoteEvent(19200, 62, 100), EndOfTrack()});
+    Play(*song, CountFinished);
     ASSERT_TRUE(WorkerWaitsForTheTimer());
     timer.FireNext();  // the first note; the next callback is ten seconds away
     ASSERT_EQ(timer.pending().size(), 1u);
     const std::uint32_t rest = timer.pending()[0].id;
 
-    EXPECT_EQ(MidiF0Data::Stop(), 1);
+    EXPECT_EQ(Stop(), 1);
     const auto ui = std::this_thread::get_id();
     EXPECT_EQ(timer.SleepCount(ui, 100), 21);
     EXPECT_EQ(timer.SleepCount(ui, 1000), 1);
@@ -136,12 +136,12 @@ TEST_F(MusicPlayerTest, StopDuringATenSecondRestForcesTheEndAfter21Waits) {
 }
 
 TEST_F(MusicPlayerTest, StopWhileTheNextEventIsNearEndsAtThatCallback) {
-    auto song = Loaded({Note(0, 60, 100), Note(480, 62, 100), EndOfTrack()});
-    song->Play(CountFinished);
+    auto song = Loaded({NoteEvent(0, 60, 100), NoteEvent(480, 62, 100), EndOfTrack()});
+    Play(*song, CountFinished);
     ASSERT_TRUE(WorkerWaitsForTheTimer());
     timer.FireNext();
     timer.CloseGate(100);  // every poll waits until the test has fired the next callback
-    auto stop = std::async(std::launch::async, [] { return MidiF0Data::Stop(); });
+    auto stop = std::async(std::launch::async, [] { return Stop(); });
     ASSERT_TRUE(Eventually([] {
         bool asked = false;
         musicPlayer.WithPlayer([&](MidiPlayer& p) { asked = p.stopRequested == 1; });
@@ -173,7 +173,7 @@ class StopDuringThePreRoll : public MusicPlayerTest, public ::testing::WithParam
 TEST_P(StopDuringThePreRoll, EndsThePauseAndTheWaitAtOnce) {
     const PreRollStop c = GetParam();
     std::vector<MusicEvent> events(static_cast<std::size_t>(c.setUp), test::Control(0, 7, 100));
-    if (c.withNote) events.push_back(Note(0, 60, 480));
+    if (c.withNote) events.push_back(NoteEvent(0, 60, 480));
     events.push_back(EndOfTrack());
     const int sentBefore = c.setUp + (c.withNote ? 0 : 1);
     const auto pause = static_cast<std::uint32_t>(30 * sentBefore);
@@ -190,11 +190,11 @@ TEST_P(StopDuringThePreRoll, EndsThePauseAndTheWaitAtOnce) {
         }
     } openAtEnd{timer, pause};
 
-    Loaded(std::move(events))->Play(CountFinished);
+    Play(*Loaded(std::move(events)), CountFinished);
     ASSERT_TRUE(Eventually([&] { return timer.waitingAtGate(pause) == 1; }));
     stop = std::async(std::launch::async, [&] {
         stopThread = std::this_thread::get_id();
-        return MidiF0Data::Stop();
+        return Stop();
     });
     // The worker ends the play while Stop is still in its first poll.
     ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && musicPlayer.liveWorkers.load() == 0; }));
@@ -226,7 +226,7 @@ TEST_F(MusicPlayerTest, PlayOverAPlayInItsPreRollAsksItToStopAfter50Waits) {
     // A minute of pre-roll: without the request reaching it, the new play
     // would give up on it after 100 waits and run beside it.
     std::vector<MusicEvent> events(2000, test::Control(0, 7, 100));
-    events.push_back(Note(0, 60, 480));
+    events.push_back(NoteEvent(0, 60, 480));
     events.push_back(EndOfTrack());
     auto song = Loaded(std::move(events));
     timer.CloseGate(60000);
@@ -240,9 +240,9 @@ TEST_F(MusicPlayerTest, PlayOverAPlayInItsPreRollAsksItToStopAfter50Waits) {
         }
     } openAtEnd{timer};
 
-    song->Play(CountFinished);
+    Play(*song, CountFinished);
     ASSERT_TRUE(Eventually([this] { return timer.waitingAtGate(60000) == 1; }));
-    again = std::async(std::launch::async, [&song] { song->Play(CountFinished); });
+    again = std::async(std::launch::async, [&song] { Play(*song, CountFinished); });
     for (int wait = 1; wait <= 50; ++wait) {
         ASSERT_TRUE(Eventually([this] { return timer.waitingAtGate(100) == 1; })) << "wait " << wait;
         EXPECT_EQ(timer.sleepsCutShort(), 0) << "wait " << wait;
@@ -266,13 +266,13 @@ TEST_F(MusicPlayerTest, PlayOverAPlayInItsPreRollAsksItToStopAfter50Waits) {
 }
 
 TEST_F(MusicPlayerTest, PlayAgainRightAfterAnEndWaitsForTheOldWorker) {
-    auto song = Loaded({Note(0, 60, 96), EndOfTrack()});
+    auto song = Loaded({NoteEvent(0, 60, 96), EndOfTrack()});
     timer.CloseGate(100);  // the old worker stays in its poll until the test lets it go
-    song->Play(CountFinished);
+    Play(*song, CountFinished);
     ASSERT_TRUE(WorkerWaitsForTheTimer());
     ASSERT_TRUE(Eventually([this] { return timer.waitingAtGate(100) == 1; }));
     timer.FireAll();
-    auto again = std::async(std::launch::async, [&song] { song->Play(CountFinished); });
+    auto again = std::async(std::launch::async, [&song] { Play(*song, CountFinished); });
     ASSERT_TRUE(Eventually([this] { return timer.waitingAtGate(100) == 2; }));  // the new play waits too
     EXPECT_EQ(out.opens(), 1);
     // The old worker's poll ends first and it finishes; only then does the
@@ -297,12 +297,12 @@ TEST_F(MusicPlayerTest, ANewPlayClaimingTheRecordAsTheOldWorkerMarksItIdleStaysB
     // once, runs through them, gives up on the old worker, claims the record
     // and starts playing. The claim must come wholly before the look or after
     // the mark: were the new play marked idle, Stop would leave it playing.
-    auto song = Loaded({Note(0, 60, 96), EndOfTrack()});
+    auto song = Loaded({NoteEvent(0, 60, 96), EndOfTrack()});
     std::future<void> again;
     std::atomic<bool> forced{false};
     musicPlayer.beforeIdleMark = [&] {
         if (forced.exchange(true)) return;
-        again = std::async(std::launch::async, [&song] { song->Play(CountFinished); });
+        again = std::async(std::launch::async, [&song] { Play(*song, CountFinished); });
         // Unhindered, the new play is under way within microseconds; held
         // off until the mark is made, it cannot get there.
         for (int i = 0; i < 300 && musicPlayer.player.load() == nullptr; ++i) {
@@ -310,14 +310,14 @@ TEST_F(MusicPlayerTest, ANewPlayClaimingTheRecordAsTheOldWorkerMarksItIdleStaysB
         }
     };
     const std::uint64_t first = musicPlayer.generation.load() + 1;
-    song->Play(CountFinished);
+    Play(*song, CountFinished);
     ASSERT_TRUE(WorkerWaitsForTheTimer());
     timer.FireAll();  // the old play ends by itself
     ASSERT_TRUE(Eventually([&] { return forced.load() && musicPlayer.generation.load() == first + 1; }));
     ASSERT_TRUE(WorkerWaitsForTheTimer());
     ASSERT_TRUE(Eventually([] { return musicPlayer.liveWorkers.load() == 1; }));  // the old worker is done
     EXPECT_EQ(musicPlayer.idle, 0) << "the new play was marked idle";
-    EXPECT_EQ(MidiF0Data::Stop(), 1);
+    EXPECT_EQ(Stop(), 1);
     ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && musicPlayer.liveWorkers.load() == 0; }));
     again.get();
     EXPECT_EQ(g_finished, 1);  // the old play's end; the new one was stopped
@@ -336,17 +336,17 @@ TEST_P(NoThreadForTheWorker, IsReportedAndLeavesTheRecordAsItWas) {
     std::vector<std::uint32_t> reports{kGeneralPerformance};
     if (overAGivenUpPlay) {
         // Ten seconds between its notes, and nobody fires the second.
-        auto stuck = Loaded({Note(0, 60, 100), Note(19200, 62, 100), EndOfTrack()});
-        stuck->Play(CountFinished);
+        auto stuck = Loaded({NoteEvent(0, 60, 100), NoteEvent(19200, 62, 100), EndOfTrack()});
+        Play(*stuck, CountFinished);
         ASSERT_TRUE(WorkerWaitsForTheTimer());
         timer.FireNext();
         reports.insert(reports.begin(), kGeneralPerformance);  // given up on first
     }
     const std::uint64_t generation = musicPlayer.generation.load();
-    auto song = Loaded({Note(0, 64, 96), EndOfTrack()});
+    auto song = Loaded({NoteEvent(0, 64, 96), EndOfTrack()});
     {
         test::RefusingThreadStarter noThreads;
-        song->Play(CountFinished);
+        Play(*song, CountFinished);
         EXPECT_EQ(noThreads.refused, 1);
     }
     EXPECT_EQ(sink.codes(), reports);
@@ -355,7 +355,7 @@ TEST_P(NoThreadForTheWorker, IsReportedAndLeavesTheRecordAsItWas) {
     ASSERT_TRUE(Eventually([] { return musicPlayer.idle.load() == 1 && musicPlayer.liveWorkers.load() == 0; }));
     EXPECT_EQ(Count(out.lines(), "RESET"), overAGivenUpPlay ? 1 : 0);
 
-    song->Play(CountFinished);
+    Play(*song, CountFinished);
     ASSERT_TRUE(WorkerWaitsForTheTimer());
     EXPECT_EQ(musicPlayer.idle, 0);
     timer.FireAll();
@@ -371,18 +371,18 @@ INSTANTIATE_TEST_SUITE_P(MusicPlayerTest, NoThreadForTheWorker, ::testing::Bool(
 
 TEST_F(MusicPlayerTest, WithoutAnOutputThePlayEndsAtOnceAndReportsOncePerRun) {
     out.deviceCount = 0;
-    auto song = Loaded({Note(0, 60, 96), EndOfTrack()});
+    auto song = Loaded({NoteEvent(0, 60, 96), EndOfTrack()});
     for (int play = 1; play <= 2; ++play) {
-        song->Play(CountFinished);
+        Play(*song, CountFinished);
         ASSERT_TRUE(Eventually([play] { return g_finished.load() == play && musicPlayer.idle.load() == 1; }));
     }
     EXPECT_THAT(sink.codes(), ElementsAre(kControlerOpenFailed));
     EXPECT_TRUE(timer.armed().empty());
-    EXPECT_EQ(MidiF0Data::Stop(), 1);  // a Stop after a failed start does not wait for a sequencer
+    EXPECT_EQ(Stop(), 1);  // a Stop after a failed start does not wait for a sequencer
 }
 
 TEST_F(MusicPlayerTest, ASequencerGivenTheWrongFormIsReportedTwice) {
-    auto song = SongOf(kStateNoteForm, {Note(0, 60, 96), EndOfTrack()});
+    auto song = SongOf(kStateNoteForm, {NoteEvent(0, 60, 96), EndOfTrack()});
     std::unique_ptr<MidiPlayer> owned;
     EXPECT_EQ(musicPlayer.Start(song.get(), owned), 0);
     EXPECT_EQ(owned, nullptr);
@@ -390,8 +390,8 @@ TEST_F(MusicPlayerTest, ASequencerGivenTheWrongFormIsReportedTwice) {
 }
 
 TEST_F(MusicPlayerTest, ShutdownEndsARunningPlayAndResetsItsOutput) {
-    auto song = Loaded({Note(0, 60, 96000), EndOfTrack()});
-    song->Play(CountFinished);
+    auto song = Loaded({NoteEvent(0, 60, 96000), EndOfTrack()});
+    Play(*song, CountFinished);
     ASSERT_TRUE(WorkerWaitsForTheTimer());
     timer.FireNext();
     musicPlayer.Shutdown();

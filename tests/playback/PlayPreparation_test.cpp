@@ -12,7 +12,7 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using test::EndOfTrack;
-using test::Note;
+using test::NoteEvent;
 using test::NoteOn;
 using test::SongOf;
 
@@ -44,7 +44,7 @@ TEST(Rescale, CarriesTheRemainderAsDesigned) {
     };
     for (const RescaleCase& c : cases) {
         std::vector<MusicEvent> events;
-        for (std::int32_t d : c.deltas) events.push_back(Note(d, 60, 960));
+        for (std::int32_t d : c.deltas) events.push_back(NoteEvent(d, 60, 960));
         auto song = SongOf(kStateNoteForm, std::move(events), c.from);
         song->ChangeDivision(96);
         EXPECT_THAT(Deltas(*song), ElementsAreArray(c.expected)) << "from " << c.from;
@@ -53,7 +53,7 @@ TEST(Rescale, CarriesTheRemainderAsDesigned) {
 }
 
 TEST(Rescale, EveryNoteKeepsAtLeastOneTick) {
-    auto song = SongOf(kStateNoteForm, {Note(0, 60, 3), Note(0, 62, 960)}, 480);
+    auto song = SongOf(kStateNoteForm, {NoteEvent(0, 60, 3), NoteEvent(0, 62, 960)}, 480);
     song->ChangeDivision(96);
     EXPECT_EQ(song->track->events[0].duration, 1);
     EXPECT_EQ(song->track->events[1].duration, 192);
@@ -70,7 +70,7 @@ TEST(Rescale, OnlyNoteFormIsRescaledButTheDivisionChangesAnyway) {
 
 TEST(Rescale, ADivisionOfZeroIsReportedNotDividedBy) {
     test::RecordingSink sink;
-    auto song = SongOf(kStateNoteForm, {Note(480, 60, 10)}, 0);
+    auto song = SongOf(kStateNoteForm, {NoteEvent(480, 60, 10)}, 0);
     song->ChangeDivision(96);
     EXPECT_THAT(sink.codes(), ElementsAre(0x0D000001u));
     EXPECT_THAT(Deltas(*song), ElementsAre(480));
@@ -98,7 +98,7 @@ TEST(TrimLeadingBars, TakesTheWholeBarsBeforeTheFirstNote) {
 }
 
 TEST(TrimLeadingBars, LooksForNotesInNoteFormAndRefusesAnImage) {
-    auto notes = SongOf(kStateNoteForm, {test::Control(500, 7, 1), Note(300, 60, 10), EndOfTrack()});
+    auto notes = SongOf(kStateNoteForm, {test::Control(500, 7, 1), NoteEvent(300, 60, 10), EndOfTrack()});
     notes->TrimLeadingBars();  // first note at 800, two 4/4 bars cut
     EXPECT_THAT(Deltas(*notes), ElementsAre(0, 32, 0));
 

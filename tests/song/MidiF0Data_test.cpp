@@ -52,7 +52,7 @@ Snapshot Take(const MidiF0Data& song) {
             song.track->state,
             song.track->size,
             song.track.get(),
-            test::Timeline(*song.track),
+            test::TimedEvents(*song.track),
             Bytes(song.Bytes(), song.Bytes() + song.size)};
 }
 
@@ -248,7 +248,7 @@ TEST(SongHeader, PrefixedFileLoadsExactlyLikeTheBareFile) {
     const MidiF0Data prefixed(prefixedFile.path());
     EXPECT_THAT(sink.codes(), IsEmpty());
     EXPECT_EQ(prefixed.division, bare.division);
-    EXPECT_EQ(test::Timeline(*prefixed.track), test::Timeline(*bare.track));
+    EXPECT_EQ(test::TimedEvents(*prefixed.track), test::TimedEvents(*bare.track));
     EXPECT_EQ(prefixed.cursor, bare.cursor);
 }
 
@@ -326,21 +326,21 @@ TEST(SongCopy, CopyHasEmptyImageAndTheSameEvents) {
     EXPECT_EQ(copy.division, 240);
     EXPECT_EQ(copy.state, source.state);
     EXPECT_EQ(copy.track->state, kStateNoteForm);
-    EXPECT_EQ(test::Timeline(*copy.track), test::Timeline(*source.track));
+    EXPECT_EQ(test::TimedEvents(*copy.track), test::TimedEvents(*source.track));
 }
 
 TEST(SongCopy, ChangingTheCopyLeavesTheSourceAlone) {
     auto source = test::SongWith(kStateNoteForm, {});
-    source->track->events.push_back(test::Program(0, 0, 5));
+    source->track->events.push_back(test::Program(0, 5, 0));
     MusicEvent text(0);
     text.type = kTypeMeta;
     text.subtype = 0x03;
     text.data = {'a', 'b', 'c', 0};
     text.length = 3;
     source->track->events.push_back(text);
-    source->track->events.push_back(test::NoteEvent(10, 0, 60, 96));
+    source->track->events.push_back(test::NoteEvent(10, 60, 96, 0));
     source->track->events.push_back(test::EndOfTrack(96));
-    const auto before = test::Timeline(*source->track);
+    const auto before = test::TimedEvents(*source->track);
 
     RecordingSink sink;
     MidiF0Data copy(*source);
@@ -351,15 +351,15 @@ TEST(SongCopy, ChangingTheCopyLeavesTheSourceAlone) {
     copy.ReverseHorizontal();
     ASSERT_THAT(sink.codes(), IsEmpty());
 
-    EXPECT_EQ(test::Timeline(*source->track), before);
+    EXPECT_EQ(test::TimedEvents(*source->track), before);
     EXPECT_EQ(source->track->events[1].data, (Bytes{'a', 'b', 'c'}));
     EXPECT_EQ(source->state, kStateNoteForm);
 }
 
 TEST(SongCopy, CopyOfASongInEventFormHoldsNoEvents) {
     auto source = test::SongWith(kStateEventForm, {});
-    source->track->events.push_back(test::NoteOn(0, 0, 60));
-    source->track->events.push_back(test::NoteOff(10, 0, 60));
+    source->track->events.push_back(test::NoteOn(0, 60, 100, 0));
+    source->track->events.push_back(test::NoteOff(10, 60, 0, 0x40));
     RecordingSink sink;
     const MidiF0Data copy(*source);
     EXPECT_THAT(sink.codes(), ElementsAre(kTrackInternalError));

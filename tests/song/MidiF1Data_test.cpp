@@ -191,7 +191,7 @@ TEST(Format1Header, PrefixedFileReadsLikeTheBareFile) {
     const MidiF1Data b(prefixedFile.path());
     EXPECT_THAT(sink.codes(), IsEmpty());
     ASSERT_EQ(b.trackCount, 3);
-    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(test::Timeline(*b.tracks[k]), test::Timeline(*a.tracks[k]));
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(test::TimedEvents(*b.tracks[k]), test::TimedEvents(*a.tracks[k]));
 }
 
 TEST(Format1Header, HeaderLengthFieldIsNotRead) {
@@ -209,7 +209,7 @@ TEST(Format1States, ReadingOrConvertingAgainReportsAndChangesNothing) {
     const TempFile file(Format1(2, 2));
     MidiF1Data reader(file.path());
     const MidiTrackData* first = reader.tracks[0].get();
-    const auto before = test::Timeline(*first);
+    const auto before = test::TimedEvents(*first);
     RecordingSink sink;
     reader.ReadTracks();
     reader.ConvertTracks();
@@ -218,13 +218,13 @@ TEST(Format1States, ReadingOrConvertingAgainReportsAndChangesNothing) {
     EXPECT_EQ(reader.state, kStateNoteForm);
     EXPECT_EQ(reader.trackCount, 2);
     EXPECT_EQ(reader.tracks[0].get(), first);
-    EXPECT_EQ(test::Timeline(*first), before);
+    EXPECT_EQ(test::TimedEvents(*first), before);
 }
 
 TEST(Format1States, SplitRefusesASongNotInNoteForm) {
     auto song = test::SongWith(kStateEventForm, {});
-    song->track->events.push_back(test::NoteOn(0, 0, 60));
-    song->track->events.push_back(test::NoteOff(10, 0, 60));
+    song->track->events.push_back(test::NoteOn(0, 60, 100, 0));
+    song->track->events.push_back(test::NoteOff(10, 60, 0, 0x40));
     RecordingSink sink;
     const MidiF1Data reader(*song);
     EXPECT_THAT(sink.codes(), ElementsAre(kF1InternalError));
@@ -244,11 +244,11 @@ MusicEvent RhythmPartSysEx(std::int32_t delta, std::int32_t channel) {
 TEST(Format1Split, EachChannelGetsItsOwnTrackWithTimesKept) {
     std::vector<MusicEvent> events;
     events.push_back(test::Tempo(0, 500000));
-    events.push_back(test::NoteEvent(0, 1, 64, 30));
-    events.push_back(test::Program(0, 0, 7));
-    events.push_back(test::NoteEvent(10, 9, 36, 5));
+    events.push_back(test::NoteEvent(0, 64, 30, 1));
+    events.push_back(test::Program(0, 7, 0));
+    events.push_back(test::NoteEvent(10, 36, 5, 9));
     events.push_back(RhythmPartSysEx(0, 10));
-    events.push_back(test::Controller(10, 1, 7, 90));
+    events.push_back(test::Control(10, 7, 90, 1));
     events.push_back(test::EndOfTrack(80));
     auto song = test::SongWith(kStateNoteForm, std::move(events), 384);
     RecordingSink sink;
@@ -281,7 +281,7 @@ TEST(Format1Split, EachChannelGetsItsOwnTrackWithTimesKept) {
 
 TEST(Format1Split, SongWithoutEndOfTrackGivesTracksWithoutOne) {
     std::vector<MusicEvent> events;
-    events.push_back(test::NoteEvent(5, 3, 60, 10));
+    events.push_back(test::NoteEvent(5, 60, 10, 3));
     auto song = test::SongWith(kStateNoteForm, std::move(events));
     const MidiF1Data split(*song);
     ASSERT_EQ(split.trackCount, 16);
@@ -298,13 +298,13 @@ std::unique_ptr<MidiTrackData> NoteTrackOf(std::vector<MusicEvent> events) {
 
 TEST(Format1Merge, EventsComeOutByTimeWithTheMergedInTrackFirstAtTies) {
     std::vector<MusicEvent> d;
-    d.push_back(test::NoteEvent(0, 0, 1, 50));
-    d.push_back(test::NoteEvent(10, 0, 2, 50));
-    d.push_back(test::NoteEvent(10, 0, 3, 50));
+    d.push_back(test::NoteEvent(0, 1, 50, 0));
+    d.push_back(test::NoteEvent(10, 2, 50, 0));
+    d.push_back(test::NoteEvent(10, 3, 50, 0));
     std::vector<MusicEvent> s;
-    s.push_back(test::NoteEvent(0, 1, 11, 7));
-    s.push_back(test::NoteEvent(10, 1, 12, 7));
-    s.push_back(test::NoteEvent(5, 1, 13, 7));
+    s.push_back(test::NoteEvent(0, 11, 7, 1));
+    s.push_back(test::NoteEvent(10, 12, 7, 1));
+    s.push_back(test::NoteEvent(5, 13, 7, 1));
     auto dest = NoteTrackOf(std::move(d));
     const auto other = NoteTrackOf(std::move(s));
     RecordingSink sink;
@@ -320,11 +320,11 @@ TEST(Format1Merge, EventsComeOutByTimeWithTheMergedInTrackFirstAtTies) {
 
 TEST(Format1Merge, EachSideKeepsItsOrderAtEqualTimes) {
     std::vector<MusicEvent> d;
-    d.push_back(test::NoteEvent(5, 0, 1, 10));
-    d.push_back(test::NoteEvent(0, 0, 2, 10));
+    d.push_back(test::NoteEvent(5, 1, 10, 0));
+    d.push_back(test::NoteEvent(0, 2, 10, 0));
     std::vector<MusicEvent> s;
-    s.push_back(test::NoteEvent(5, 0, 3, 10));
-    s.push_back(test::NoteEvent(0, 0, 4, 10));
+    s.push_back(test::NoteEvent(5, 3, 10, 0));
+    s.push_back(test::NoteEvent(0, 4, 10, 0));
     auto dest = NoteTrackOf(std::move(d));
     dest->MergeTrack(*NoteTrackOf(std::move(s)));
     std::vector<std::int32_t> keys;
@@ -337,11 +337,11 @@ TEST(Format1Merge, OneEndOfTrackRemainsAtTheLatestEnd) {
     for (const bool longerMergedIn : {false, true}) {
         SCOPED_TRACE(longerMergedIn);
         std::vector<MusicEvent> shortEvents;
-        shortEvents.push_back(test::NoteEvent(0, 0, 60, 100));
+        shortEvents.push_back(test::NoteEvent(0, 60, 100, 0));
         shortEvents.push_back(test::EndOfTrack(960));
         std::vector<MusicEvent> longEvents;
-        longEvents.push_back(test::NoteEvent(0, 1, 62, 100));
-        longEvents.push_back(test::NoteEvent(1500, 1, 64, 100));
+        longEvents.push_back(test::NoteEvent(0, 62, 100, 1));
+        longEvents.push_back(test::NoteEvent(1500, 64, 100, 1));
         longEvents.push_back(test::EndOfTrack(420));
         auto shortTrack = NoteTrackOf(std::move(shortEvents));
         auto longTrack = NoteTrackOf(std::move(longEvents));
@@ -358,11 +358,11 @@ TEST(Format1Merge, OneEndOfTrackRemainsAtTheLatestEnd) {
 
 TEST(Format1Merge, TrackNotInNoteFormIsReportedAndAddsNothing) {
     std::vector<MusicEvent> d;
-    d.push_back(test::NoteEvent(0, 0, 60, 10));
+    d.push_back(test::NoteEvent(0, 60, 10, 0));
     auto dest = NoteTrackOf(std::move(d));
     MidiTrackData eventForm(kStateEventForm);
-    eventForm.events.push_back(test::NoteOn(0, 0, 62));
-    eventForm.events.push_back(test::NoteOff(10, 0, 62));
+    eventForm.events.push_back(test::NoteOn(0, 62, 100, 0));
+    eventForm.events.push_back(test::NoteOff(10, 62, 0, 0x40));
     RecordingSink sink;
     dest->MergeTrack(eventForm);
     EXPECT_THAT(sink.codes(), ElementsAre(kTrackInternalError));

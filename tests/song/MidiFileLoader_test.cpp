@@ -169,7 +169,7 @@ TEST(LoaderFormats, PrefixedFileLoadsLikeTheBareFile) {
         EXPECT_THAT(sink.codes(), IsEmpty());
         ASSERT_NE(b.song, nullptr);
         EXPECT_EQ(b.song->division, a.song->division);
-        EXPECT_EQ(test::Timeline(*b.song->track), test::Timeline(*a.song->track));
+        EXPECT_EQ(test::TimedEvents(*b.song->track), test::TimedEvents(*a.song->track));
         EXPECT_EQ(test::Notes(*b.song->track), kNotes);
     }
 }
@@ -186,7 +186,7 @@ TEST(LoaderFormats, FormatOneAndFormatZeroOfOnePieceGiveTheSameSong) {
     ASSERT_NE(a.song, nullptr);
     ASSERT_NE(b.song, nullptr);
     EXPECT_EQ(b.reader, nullptr);
-    EXPECT_EQ(test::Timeline(*a.song->track), test::Timeline(*b.song->track));
+    EXPECT_EQ(test::TimedEvents(*a.song->track), test::TimedEvents(*b.song->track));
 }
 
 TEST(LoaderFormats, FormatZeroWithoutHeaderIdStillLoadsWhatItCan) {
@@ -249,7 +249,7 @@ TEST(LoaderAtOnce, GivesTheSongAndReportsOfLoadAndBuildSong) {
         EXPECT_EQ(once.reader, nullptr);
         EXPECT_EQ(once.song->state, kStateNoteForm);
         EXPECT_EQ(once.song->division, steps.song->division);
-        EXPECT_EQ(test::Timeline(*once.song->track), test::Timeline(*steps.song->track));
+        EXPECT_EQ(test::TimedEvents(*once.song->track), test::TimedEvents(*steps.song->track));
     }
 }
 
@@ -305,7 +305,7 @@ LoadResult LoadThe(const std::string& path, bool atOnce) {
     result.size = loader->size;
     if (loader->song) {
         result.division = loader->song->division;
-        result.events = test::Timeline(*loader->song->track);
+        result.events = test::TimedEvents(*loader->song->track);
     }
     result.codes = sink.codes();
     return result;

@@ -98,7 +98,7 @@ private:
     bool closed_ = false;
 };
 
-MusicEvent Note(std::int32_t delta, std::int32_t key, std::int32_t duration) {
+MusicEvent NoteEvent(std::int32_t delta, std::int32_t key, std::int32_t duration) {
     MusicEvent e(delta);
     e.type = kTypeNote;
     e.channel = 0;
@@ -120,17 +120,17 @@ TEST(ForcedStop, TheSongCopyOutlivesACallbackThatIsStillSending) {
     MusicEvent text(0);  // more than 256 bytes: each copy that goes is reported
     text.type = kTypeMeta;
     text.subtype = 0x01;
-    text.data.assign(300, 't');
+    text.data = std::vector<std::uint8_t>(300, 't');
     text.length = 300;
     song.track->Append(text);
-    song.track->Append(Note(0, 60, 96));
-    song.track->Append(Note(96, 62, 96));
+    song.track->Append(NoteEvent(0, 60, 96));
+    song.track->Append(NoteEvent(96, 62, 96));
     MusicEvent end(96);
     end.type = kTypeMeta;
     end.subtype = kMetaEndOfTrack;
     song.track->Append(end);
 
-    song.Play(nullptr);
+    Play(song, nullptr);
     ASSERT_TRUE(Within(std::chrono::seconds(5), [&] {
         return musicPlayer.player.load() != nullptr && !timer.pending().empty();
     }));
@@ -143,7 +143,7 @@ TEST(ForcedStop, TheSongCopyOutlivesACallbackThatIsStillSending) {
     ASSERT_TRUE(Within(std::chrono::seconds(5), [&] { return out.waiting == 1; }));
 
     // Stop's polls pass at once here: after 21 of them it forces the end.
-    EXPECT_EQ(MidiF0Data::Stop(), 1);
+    EXPECT_EQ(Stop(), 1);
     // Give the worker time to do whatever it does once the play is over: it
     // ends up waiting for the running callback before the sequencer goes.
     Within(std::chrono::milliseconds(500), [&] { return !timer.killed().empty(); });

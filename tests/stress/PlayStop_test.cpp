@@ -99,7 +99,7 @@ private:
         Handle(CountingOut& out, std::size_t play, std::unique_ptr<MidiOutHandle> inner)
             : out_(out), play_(play), inner_(std::move(inner)) {}
         bool ShortMessage(std::uint32_t packed) override {
-            Note([packed](PlayLog& log) {
+            NoteEvent([packed](PlayLog& log) {
                 if ((packed & 0xF0) == 0x90 && ((packed >> 16) & 0x7F) != 0) {
                     log.keys.push_back(static_cast<int>((packed >> 8) & 0x7F));
                 }
@@ -107,7 +107,7 @@ private:
             return inner_->ShortMessage(packed);
         }
         LongResult LongMessage(const std::uint8_t* bytes, std::size_t length) override {
-            Note([](PlayLog&) {});
+            NoteEvent([](PlayLog&) {});
             return inner_->LongMessage(bytes, length);
         }
         bool Reset() override {
@@ -123,7 +123,7 @@ private:
 
     private:
         template <typename F>
-        void Note(F f) {
+        void NoteEvent(F f) {
             std::lock_guard lock(out_.mutex_);
             PlayLog& log = out_.logs_[play_];
             if (log.resets > 0) ++log.sentAfterReset;
@@ -170,7 +170,7 @@ struct Dialog {
     // Returns true when it started a play, false when it stopped one.
     bool OnPlay() {
         if (g_playing == 1) {
-            MidiF0Data::Stop();
+            Stop();
             g_playing = 0;
             return false;
         }
@@ -180,7 +180,7 @@ struct Dialog {
         if (horizontal) copy.ReverseHorizontal();
         if (vertical) copy.ReverseVertical();
         copy.ToNoteForm();
-        copy.Play(OnPlayFinished);
+        Play(copy, OnPlayFinished);
         playedLow.push_back(loadedLow);
         return true;
     }
@@ -194,7 +194,7 @@ struct Dialog {
     }
 };
 
-Bytes Note(int key, std::uint32_t length) {
+Bytes NoteEvent(int key, std::uint32_t length) {
     return Concat({{0x00, 0x90, static_cast<std::uint8_t>(key), 100}, VarLen(length),
                    {0x80, static_cast<std::uint8_t>(key), 0}});
 }
@@ -209,13 +209,13 @@ constexpr int kBetween = 60;
 // events before the first note, then short notes, all with keys from first.
 Bytes ShortPiece(int first) {
     Bytes body = {0x00, 0xC0, 0x05, 0x00, 0xB0, 0x07, 0x64};
-    for (int i = 0; i < 6; ++i) body = Concat({body, Note(first + i, 3)});
+    for (int i = 0; i < 6; ++i) body = Concat({body, NoteEvent(first + i, 3)});
     return SmfBuilder().Header(0, 1, 96).Track(Concat({body, {0x00, 0xFF, 0x2F, 0x00}})).Bytes();
 }
 
 // A piece with a rest of five seconds in it, so a Stop often has to force the end.
 Bytes PieceWithARest(int first) {
-    Bytes body = Concat({Note(first, 4), Note(first + 1, 4), {0x87, 0x40, 0xB0, 0x40, 0x00}, Note(first + 2, 4)});
+    Bytes body = Concat({NoteEvent(first, 4), NoteEvent(first + 1, 4), {0x87, 0x40, 0xB0, 0x40, 0x00}, NoteEvent(first + 2, 4)});
     body = Concat({{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}, body});  // 120 a minute: 1920 ticks are 5 s
     return SmfBuilder().Header(0, 1, 96).Track(Concat({body, {0x00, 0xFF, 0x2F, 0x00}})).Bytes();
 }
@@ -349,7 +349,7 @@ TEST_F(PlayStopStress, PlayOverAPlayThatDoesNotEndGivesUpOnItAndBothEndCleanly) 
     dialog.OnLoad(piece.path(), true);
     ASSERT_NE(dialog.loader, nullptr);
     for (int round = 0; round < kRounds; ++round) {
-        dialog.loader->song->Play(OnPlayFinished);
+        Play(*dialog.loader->song, OnPlayFinished);
         dialog.playedLow.push_back(true);
         // In the rest: both notes were sent and the next event is seconds away.
         ASSERT_TRUE(Within(std::chrono::seconds(5), [this] {
@@ -357,10 +357,10 @@ TEST_F(PlayStopStress, PlayOverAPlayThatDoesNotEndGivesUpOnItAndBothEndCleanly) 
             return !logs.empty() && logs.back().keys.size() == 2;
         })) << "round " << round;
 
-        dialog.loader->song->Play(OnPlayFinished);
+        Play(*dialog.loader->song, OnPlayFinished);
         dialog.playedLow.push_back(true);
         EXPECT_EQ(musicPlayer.idle, 0) << "round " << round;  // the new play runs
-        MidiF0Data::Stop();
+        Stop();
         ExpectSettled(round, dialog);
         if (HasFailure()) break;
     }

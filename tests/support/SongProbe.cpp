@@ -17,7 +17,7 @@ std::ostream& operator<<(std::ostream& out, const Note& n) {
     return out << "{ch=" << n.channel << " key=" << n.key << " start=" << n.start << " dur=" << n.duration << "}";
 }
 
-std::vector<TimedEvent> Timeline(const MidiTrackData& track) {
+std::vector<TimedEvent> TimedEvents(const MidiTrackData& track) {
     std::vector<TimedEvent> out;
     std::int64_t time = 0;
     for (const MusicEvent& e : track.events) {
@@ -34,7 +34,7 @@ std::ostream& operator<<(std::ostream& out, const Brief& b) {
 
 std::vector<Brief> Briefly(const MidiTrackData& track) {
     std::vector<Brief> out;
-    for (const TimedEvent& e : Timeline(track)) out.push_back({e.time, e.type, e.channel, e.key});
+    for (const TimedEvent& e : TimedEvents(track)) out.push_back({e.time, e.type, e.channel, e.key});
     return out;
 }
 
@@ -63,72 +63,6 @@ std::vector<Note> Notes(const MidiTrackData& track) {
     std::erase_if(notes, [](const Note& n) { return n.duration <= 0; });
     std::sort(notes.begin(), notes.end());
     return notes;
-}
-
-namespace {
-
-MusicEvent Channel(std::int32_t type, std::int32_t delta, std::int32_t channel) {
-    MusicEvent e(delta);
-    e.type = type;
-    e.channel = channel;
-    return e;
-}
-
-}  // namespace
-
-MusicEvent NoteOn(std::int32_t delta, std::int32_t channel, std::int32_t key, std::int32_t velocity) {
-    MusicEvent e = Channel(kTypeNoteOn, delta, channel);
-    e.key = key;
-    e.velocity = velocity;
-    e.length = 3;
-    return e;
-}
-
-MusicEvent NoteOff(std::int32_t delta, std::int32_t channel, std::int32_t key) {
-    MusicEvent e = Channel(kTypeNoteOff, delta, channel);
-    e.key = key;
-    e.velocity = 0x40;
-    e.length = 3;
-    return e;
-}
-
-MusicEvent NoteEvent(std::int32_t delta, std::int32_t channel, std::int32_t key, std::int32_t duration,
-                     std::int32_t velocity) {
-    MusicEvent e = NoteOn(delta, channel, key, velocity);
-    e.type = kTypeNote;
-    e.duration = duration;
-    return e;
-}
-
-MusicEvent Program(std::int32_t delta, std::int32_t channel, std::int32_t program) {
-    MusicEvent e = Channel(kTypeProgram, delta, channel);
-    e.value = program;
-    e.length = 2;
-    return e;
-}
-
-MusicEvent Controller(std::int32_t delta, std::int32_t channel, std::int32_t controller, std::int32_t value) {
-    MusicEvent e = Channel(kTypeControl, delta, channel);
-    e.subtype = controller;
-    e.value = value;
-    e.length = 3;
-    return e;
-}
-
-MusicEvent Tempo(std::int32_t delta, std::int32_t microseconds) {
-    MusicEvent e(delta);
-    e.type = kTypeMeta;
-    e.subtype = kMetaTempo;
-    e.value = microseconds;
-    e.length = 3;
-    return e;
-}
-
-MusicEvent EndOfTrack(std::int32_t delta) {
-    MusicEvent e(delta);
-    e.type = kTypeMeta;
-    e.subtype = kMetaEndOfTrack;
-    return e;
 }
 
 std::unique_ptr<MidiF0Data> SongWith(std::int32_t state, std::vector<MusicEvent> events, std::int32_t division) {

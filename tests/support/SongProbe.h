@@ -1,7 +1,7 @@
 #pragma once
-// Event lists built in code and looked at by absolute time: records for the
-// song and transform tests, the notes of a track as a sorted list, and the
-// dialog's Save steps as one call.
+// Songs built in code and event lists looked at by absolute time: the events
+// with their times, the notes of a track as a sorted list, and the dialog's
+// Save steps as one call. Events themselves are built with TrackFixtures.
 
 #include <compare>
 #include <cstdint>
@@ -11,6 +11,7 @@
 
 #include "song/MidiF0Data.h"
 #include "tests/support/SmfBuilder.h"
+#include "tests/support/TrackFixtures.h"
 #include "track/MidiTrackData.h"
 #include "track/MusicEvent.h"
 
@@ -30,7 +31,7 @@ struct TimedEvent {
 };
 std::ostream& operator<<(std::ostream& out, const TimedEvent& event);
 
-std::vector<TimedEvent> Timeline(const MidiTrackData& track);
+std::vector<TimedEvent> TimedEvents(const MidiTrackData& track);
 
 // Just the time, kind, channel and key of each event, for short expectations.
 struct Brief {
@@ -57,16 +58,6 @@ std::ostream& operator<<(std::ostream& out, const Note& note);
 // The notes of a track in note form, or of one in event form with each
 // note-on closed by the first later note-off of its channel and key. Sorted.
 std::vector<Note> Notes(const MidiTrackData& track);
-
-MusicEvent NoteOn(std::int32_t delta, std::int32_t channel, std::int32_t key, std::int32_t velocity = 100);
-MusicEvent NoteOff(std::int32_t delta, std::int32_t channel, std::int32_t key);
-// A note of note form.
-MusicEvent NoteEvent(std::int32_t delta, std::int32_t channel, std::int32_t key, std::int32_t duration,
-                     std::int32_t velocity = 100);
-MusicEvent Program(std::int32_t delta, std::int32_t channel, std::int32_t program);
-MusicEvent Controller(std::int32_t delta, std::int32_t channel, std::int32_t controller, std::int32_t value);
-MusicEvent Tempo(std::int32_t delta, std::int32_t microseconds);
-MusicEvent EndOfTrack(std::int32_t delta);
 
 // A song in the given state whose track holds events (state 1 or 2).
 std::unique_ptr<MidiF0Data> SongWith(std::int32_t state, std::vector<MusicEvent> events, std::int32_t division = 96);

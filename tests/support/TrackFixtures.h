@@ -46,7 +46,7 @@ inline MusicEvent NoteOff(std::int32_t delta, std::int32_t key, std::int32_t cha
 }
 
 // A note of note form.
-inline MusicEvent Note(std::int32_t delta, std::int32_t key, std::int32_t duration, std::int32_t channel = 0,
+inline MusicEvent NoteEvent(std::int32_t delta, std::int32_t key, std::int32_t duration, std::int32_t channel = 0,
                        std::int32_t velocity = 100) {
     MusicEvent event = ChannelEvent(kTypeNote, delta, channel);
     event.key = key;

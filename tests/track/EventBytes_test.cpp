@@ -24,10 +24,12 @@ TEST(EventBytes, GrowsByPushingAndKeepsEveryByte) {
     }
     EXPECT_EQ(bytes.size(), 1000u);
     EXPECT_TRUE(bytes == expected);
-    EXPECT_EQ(bytes.back(), static_cast<std::uint8_t>(999 * 7));
+    EXPECT_EQ(bytes[999], static_cast<std::uint8_t>(999 * 7));
+    const std::uint8_t* room = bytes.data();
     bytes.clear();
     EXPECT_THAT(bytes, IsEmpty());
-    EXPECT_GE(bytes.capacity(), 1000u);  // clearing keeps the room, as a vector does
+    bytes.push_back(1);
+    EXPECT_EQ(bytes.data(), room);  // clearing keeps the room, as a vector does
 }
 
 TEST(EventBytes, ResizeZeroFillsAndAssignReplaces) {
@@ -36,8 +38,6 @@ TEST(EventBytes, ResizeZeroFillsAndAssignReplaces) {
     EXPECT_THAT(bytes, ElementsAre(1, 2, 3, 0, 0));
     bytes.resize(2);
     EXPECT_THAT(bytes, ElementsAre(1, 2));
-    bytes.assign(3, 0x55);
-    EXPECT_THAT(bytes, ElementsAre(0x55, 0x55, 0x55));
     const std::vector<std::uint8_t> source = {9, 8, 7, 6};
     bytes.assign(source.begin() + 1, source.end());
     EXPECT_THAT(bytes, ElementsAre(8, 7, 6));

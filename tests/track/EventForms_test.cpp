@@ -19,7 +19,7 @@ namespace {
 using test::Control;
 using test::EndOfTrack;
 using test::Marked;
-using test::Note;
+using test::NoteEvent;
 using test::NoteOff;
 using test::NoteOn;
 using test::RecordingSink;
@@ -99,7 +99,7 @@ TEST(NoteForm, ANegativeDurationIsReportedAndTheNoteStays) {
 
 TEST(EventForm, AChordEndingTogetherGetsItsNoteOffsInReverseBeforeTheNextNoteOn) {
     auto track = TrackOf(kStateNoteForm,
-                         {Note(0, 60, 96), Note(0, 64, 96), Note(0, 67, 96), Note(96, 72, 48), EndOfTrack(48)});
+                         {NoteEvent(0, 60, 96), NoteEvent(0, 64, 96), NoteEvent(0, 67, 96), NoteEvent(96, 72, 48), EndOfTrack(48)});
     track->ToEventForm();
     EXPECT_THAT(Timeline(*track),
                 ElementsAre("0 on c0 k60 v100", "0 on c0 k64 v100", "0 on c0 k67 v100", "96 off c0 k67 v64",
@@ -107,13 +107,13 @@ TEST(EventForm, AChordEndingTogetherGetsItsNoteOffsInReverseBeforeTheNextNoteOn)
 }
 
 TEST(EventForm, ANoteEndingInsideALaterGapSplitsTheDelta) {
-    auto track = TrackOf(kStateNoteForm, {Note(0, 60, 30), Control(100, 7, 1), EndOfTrack(0)});
+    auto track = TrackOf(kStateNoteForm, {NoteEvent(0, 60, 30), Control(100, 7, 1), EndOfTrack(0)});
     track->ToEventForm();
     EXPECT_THAT(Timeline(*track), ElementsAre("0 on c0 k60 v100", "30 off c0 k60 v64", "70 cc c0 7=1", "0 eot"));
 }
 
 TEST(EventForm, TheEndOfTrackMovesBehindANoteThatOutlastsIt) {
-    auto track = TrackOf(kStateNoteForm, {Note(0, 60, 960), EndOfTrack(480)});
+    auto track = TrackOf(kStateNoteForm, {NoteEvent(0, 60, 960), EndOfTrack(480)});
     track->ToEventForm();
     EXPECT_THAT(Timeline(*track), ElementsAre("0 on c0 k60 v100", "960 off c0 k60 v64", "0 eot"));
 }
@@ -126,7 +126,7 @@ TEST(EventForm, OnlyTheFirstEndOfTrackMovesToTheEnd) {
 
 TEST(EventForm, ANoteWithoutDurationGetsItsNoteOffRightBeforeIt) {
     RecordingSink sink;
-    auto track = TrackOf(kStateNoteForm, {Control(0, 7, 1), Note(5, 60, 0), EndOfTrack(0)});
+    auto track = TrackOf(kStateNoteForm, {Control(0, 7, 1), NoteEvent(5, 60, 0), EndOfTrack(0)});
     track->ToEventForm();
     EXPECT_THAT(Timeline(*track), ElementsAre("0 cc c0 7=1", "5 off c0 k60 v64", "0 on c0 k60 v100", "0 eot"));
     EXPECT_THAT(sink.codes(), ElementsAre(kTrackInternalError));
@@ -136,8 +136,8 @@ TEST(EventForm, AFullListDropsTheNoteItCannotEndWithOneReport) {
     RecordingSink sink;
     MidiTrackData track(kStateNoteForm);
     for (std::int32_t i = 0; i < kTrackCapacity - 2; ++i) track.Append(Control(0, 7, 1));
-    track.Append(Note(7, 60, 10));
-    track.Append(Note(3, 62, 10));
+    track.Append(NoteEvent(7, 60, 10));
+    track.Append(NoteEvent(3, 62, 10));
 
     track.ToEventForm();
 
@@ -153,7 +153,7 @@ TEST(Forms, AConversionInTheWrongStateReportsAndChangesNothing) {
             if (state == (toNoteForm ? kStateEventForm : kStateNoteForm)) continue;
             SCOPED_TRACE(std::to_string(state) + (toNoteForm ? " to note form" : " to event form"));
             RecordingSink sink;
-            auto track = TrackOf(state, {NoteOn(0, 60), NoteOff(10, 60), Note(0, 62, 5), Marked(1), EndOfTrack(0)});
+            auto track = TrackOf(state, {NoteOn(0, 60), NoteOff(10, 60), NoteEvent(0, 62, 5), Marked(1), EndOfTrack(0)});
             const auto before = test::Fingerprint(*track);
             if (toNoteForm) {
                 track->ToNoteForm();

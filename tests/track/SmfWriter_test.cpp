@@ -303,7 +303,7 @@ TEST(SmfWriting, ASongNotInEventFormIsNotWritten) {
     for (std::int32_t state : {kStateImage, kStateNoteForm}) {
         SCOPED_TRACE(state);
         RecordingSink sink;
-        auto song = SongOf(96, {test::Note(0, 60, 10), EndOfTrack(0)});
+        auto song = SongOf(96, {test::NoteEvent(0, 60, 10), EndOfTrack(0)});
         song->state = state;
         const auto before = test::Fingerprint(*song->track);
 

@@ -90,7 +90,7 @@ TEST(TrackList, ClearEmptiesTheListButKeepsTheState) {
 }
 
 TEST(TrackList, KeepLastEndOfTrackRemovesTheOthersAndKeepsTimes) {
-    auto track = TrackOf(kStateNoteForm, {EndOfTrack(1), test::Note(2, 60, 10), EndOfTrack(4), EndOfTrack(8)});
+    auto track = TrackOf(kStateNoteForm, {EndOfTrack(1), test::NoteEvent(2, 60, 10), EndOfTrack(4), EndOfTrack(8)});
     track->KeepLastEndOfTrack();
     EXPECT_THAT(Timeline(*track), ElementsAre("3 note c0 k60 d10", "12 eot"));
 
@@ -145,7 +145,7 @@ TEST(TrackList, InsertEventGoesBeforeWithMode2AndAfterOtherwise) {
 
 TEST(TrackList, ACopyOfANoteFormTrackIsDeep) {
     RecordingSink sink;
-    auto source = TrackOf(kStateNoteForm, {test::Note(0, 60, 96)});
+    auto source = TrackOf(kStateNoteForm, {test::NoteEvent(0, 60, 96)});
     source->Append(test::Meta(0, 0x01, Bytes(300, 't')));
     source->AppendEndOfTrack(96);
     source->MutableBytes()[0] = 'M';

@@ -48,34 +48,34 @@ TEST(HorizontalReverse, WorkedExamplesComeOutAsExpected) {
     std::vector<Example> examples;
     {
         std::vector<MusicEvent> in;
-        in.push_back(NoteOn(0, 0, 60));
-        in.push_back(NoteOff(480, 0, 60));
+        in.push_back(NoteOn(0, 60, 100, 0));
+        in.push_back(NoteOff(480, 60, 0, 0x40));
         in.push_back(EndOfTrack(0));
         examples.push_back({"one note from 0 to 480", std::move(in),
                             {{0, kOn, 0, 60}, {480, kOff, 0, 60}, {480, kMeta, 255, 0}}});
     }
     {
         std::vector<MusicEvent> in;
-        in.push_back(NoteOn(100, 0, 60));
-        in.push_back(NoteOff(100, 0, 60));
+        in.push_back(NoteOn(100, 60, 100, 0));
+        in.push_back(NoteOff(100, 60, 0, 0x40));
         in.push_back(EndOfTrack(0));
         examples.push_back({"leading silence is dropped", std::move(in),
                             {{0, kOn, 0, 60}, {100, kOff, 0, 60}, {100, kMeta, 255, 0}}});
     }
     {
         std::vector<MusicEvent> in;
-        in.push_back(NoteOn(200, 0, 60));
-        in.push_back(NoteOff(760, 0, 60));
+        in.push_back(NoteOn(200, 60, 100, 0));
+        in.push_back(NoteOff(760, 60, 0, 0x40));
         in.push_back(EndOfTrack(40));
         examples.push_back({"End of Track keeps its own delta", std::move(in),
                             {{0, kOn, 0, 60}, {760, kOff, 0, 60}, {800, kMeta, 255, 0}}});
     }
     {
         std::vector<MusicEvent> in;
-        in.push_back(NoteOn(0, 0, 60));
-        in.push_back(NoteOff(10, 0, 60));
-        in.push_back(NoteOn(0, 0, 60));
-        in.push_back(NoteOff(10, 0, 60));
+        in.push_back(NoteOn(0, 60, 100, 0));
+        in.push_back(NoteOff(10, 60, 0, 0x40));
+        in.push_back(NoteOn(0, 60, 100, 0));
+        in.push_back(NoteOff(10, 60, 0, 0x40));
         in.push_back(EndOfTrack(0));
         examples.push_back({"back-to-back notes keep the note-off first", std::move(in),
                             {{0, kOn, 0, 60}, {10, kOff, 0, 60}, {10, kOn, 0, 60}, {20, kOff, 0, 60},
@@ -83,10 +83,10 @@ TEST(HorizontalReverse, WorkedExamplesComeOutAsExpected) {
     }
     {
         std::vector<MusicEvent> in;
-        in.push_back(NoteOn(0, 0, 60));
-        in.push_back(NoteOn(5, 0, 60));
-        in.push_back(NoteOff(5, 0, 60));
-        in.push_back(NoteOff(10, 0, 60));
+        in.push_back(NoteOn(0, 60, 100, 0));
+        in.push_back(NoteOn(5, 60, 100, 0));
+        in.push_back(NoteOff(5, 60, 0, 0x40));
+        in.push_back(NoteOff(10, 60, 0, 0x40));
         in.push_back(EndOfTrack(0));
         examples.push_back({"overlapping notes of one key", std::move(in),
                             {{0, kOn, 0, 60}, {10, kOff, 0, 60}, {15, kOff, 0, 60}, {20, kOn, 0, 60},
@@ -94,9 +94,9 @@ TEST(HorizontalReverse, WorkedExamplesComeOutAsExpected) {
     }
     {
         std::vector<MusicEvent> in;
-        in.push_back(NoteOff(5, 0, 62));
-        in.push_back(NoteOn(5, 0, 60));
-        in.push_back(NoteOff(20, 0, 60));
+        in.push_back(NoteOff(5, 62, 0, 0x40));
+        in.push_back(NoteOn(5, 60, 100, 0));
+        in.push_back(NoteOff(20, 60, 0, 0x40));
         in.push_back(EndOfTrack(0));
         examples.push_back({"note-off without note-on is simply reflected", std::move(in),
                             {{0, kOn, 0, 60}, {20, kOff, 0, 60}, {25, kOff, 0, 62}, {25, kMeta, 255, 0}}});
@@ -104,10 +104,10 @@ TEST(HorizontalReverse, WorkedExamplesComeOutAsExpected) {
     {
         // A note-on of velocity 0 ends a note like a note-off.
         std::vector<MusicEvent> in;
-        in.push_back(NoteOn(0, 2, 70));
-        in.push_back(NoteOn(30, 2, 70, 0));
-        in.push_back(NoteOn(10, 2, 72));
-        in.push_back(NoteOff(20, 2, 72));
+        in.push_back(NoteOn(0, 70, 100, 2));
+        in.push_back(NoteOn(30, 70, 0, 2));
+        in.push_back(NoteOn(10, 72, 100, 2));
+        in.push_back(NoteOff(20, 72, 2, 0x40));
         in.push_back(EndOfTrack(0));
         examples.push_back({"note-on with velocity 0 counts as note-off", std::move(in),
                             {{0, kOn, 2, 72}, {20, kOff, 2, 72}, {30, kOn, 2, 70}, {60, kOn, 2, 70},
@@ -116,10 +116,10 @@ TEST(HorizontalReverse, WorkedExamplesComeOutAsExpected) {
     {
         // Notes of different keys or channels do not pair.
         std::vector<MusicEvent> in;
-        in.push_back(NoteOn(0, 0, 60));
-        in.push_back(NoteOn(0, 1, 60));
-        in.push_back(NoteOff(10, 1, 60));
-        in.push_back(NoteOff(20, 0, 60));
+        in.push_back(NoteOn(0, 60, 100, 0));
+        in.push_back(NoteOn(0, 60, 100, 1));
+        in.push_back(NoteOff(10, 60, 1, 0x40));
+        in.push_back(NoteOff(20, 60, 0, 0x40));
         in.push_back(EndOfTrack(0));
         examples.push_back({"pairing by channel and key", std::move(in),
                             {{0, kOn, 0, 60}, {20, kOn, 1, 60}, {30, kOff, 1, 60}, {30, kOff, 0, 60},
@@ -134,11 +134,11 @@ TEST(HorizontalReverse, WorkedExamplesComeOutAsExpected) {
 
 TEST(HorizontalReverse, ProgramChangeAtTheStartStaysFirst) {
     std::vector<MusicEvent> in;
-    in.push_back(Program(0, 0, 5));
-    in.push_back(NoteOn(0, 0, 60));
-    in.push_back(NoteOff(100, 0, 60));
-    in.push_back(NoteOn(0, 0, 64));
-    in.push_back(NoteOff(100, 0, 64));
+    in.push_back(Program(0, 5, 0));
+    in.push_back(NoteOn(0, 60, 100, 0));
+    in.push_back(NoteOff(100, 60, 0, 0x40));
+    in.push_back(NoteOn(0, 64, 100, 0));
+    in.push_back(NoteOff(100, 64, 0, 0x40));
     in.push_back(EndOfTrack(0));
     RecordingSink sink;
     const auto out = Reversed(std::move(in), sink);
@@ -148,12 +148,12 @@ TEST(HorizontalReverse, ProgramChangeAtTheStartStaysFirst) {
 
 TEST(HorizontalReverse, ProgramChangesMoveToThePassageTheyGoverned) {
     std::vector<MusicEvent> in;
-    in.push_back(Program(0, 1, 5));
-    in.push_back(NoteOn(0, 1, 60));
-    in.push_back(NoteOff(960, 1, 60));
-    in.push_back(Program(0, 1, 7));
-    in.push_back(NoteOn(0, 1, 62));
-    in.push_back(NoteOff(960, 1, 62));
+    in.push_back(Program(0, 5, 1));
+    in.push_back(NoteOn(0, 60, 100, 1));
+    in.push_back(NoteOff(960, 60, 1, 0x40));
+    in.push_back(Program(0, 7, 1));
+    in.push_back(NoteOn(0, 62, 100, 1));
+    in.push_back(NoteOff(960, 62, 1, 0x40));
     in.push_back(EndOfTrack(0));
     auto song = test::SongWith(kStateEventForm, std::move(in));
     RecordingSink sink;
@@ -168,12 +168,12 @@ TEST(HorizontalReverse, ProgramChangesMoveToThePassageTheyGoverned) {
 
 TEST(HorizontalReverse, ProgramChangesOfOneInstantStandInDescendingChannelOrder) {
     std::vector<MusicEvent> in;
-    in.push_back(Program(0, 3, 10));
-    in.push_back(Program(0, 9, 20));
-    in.push_back(NoteOn(0, 3, 60));
-    in.push_back(NoteOn(0, 9, 36));
-    in.push_back(NoteOff(100, 3, 60));
-    in.push_back(NoteOff(0, 9, 36));
+    in.push_back(Program(0, 10, 3));
+    in.push_back(Program(0, 20, 9));
+    in.push_back(NoteOn(0, 60, 100, 3));
+    in.push_back(NoteOn(0, 36, 100, 9));
+    in.push_back(NoteOff(100, 60, 3, 0x40));
+    in.push_back(NoteOff(0, 36, 9, 0x40));
     in.push_back(EndOfTrack(0));
     RecordingSink sink;
     const auto out = Reversed(std::move(in), sink);
@@ -186,10 +186,10 @@ TEST(HorizontalReverse, ProgramChangesOfOneInstantStandInDescendingChannelOrder)
 TEST(HorizontalReverse, TempoAtTheStartEndsUpLastBeforeTheEndOfTrack) {
     std::vector<MusicEvent> in;
     in.push_back(test::Tempo(0, 400000));
-    in.push_back(NoteOn(0, 0, 60));
-    in.push_back(NoteOff(100, 0, 60));
-    in.push_back(NoteOn(20, 0, 62));
-    in.push_back(NoteOff(100, 0, 62));
+    in.push_back(NoteOn(0, 60, 100, 0));
+    in.push_back(NoteOff(100, 60, 0, 0x40));
+    in.push_back(NoteOn(20, 62, 100, 0));
+    in.push_back(NoteOff(100, 62, 0, 0x40));
     in.push_back(EndOfTrack(0));
     auto song = test::SongWith(kStateEventForm, std::move(in));
     RecordingSink sink;
@@ -208,19 +208,19 @@ TEST(HorizontalReverse, TrackWithoutEndOfTrackIsReportedAndLeftAlone) {
         SCOPED_TRACE(empty ? "empty list" : "last event a note-off");
         std::vector<MusicEvent> in;
         if (!empty) {
-            in.push_back(NoteOn(10, 0, 60));
+            in.push_back(NoteOn(10, 60, 100, 0));
             in.push_back(EndOfTrack(0));
-            in.push_back(NoteOff(10, 0, 60));
+            in.push_back(NoteOff(10, 60, 0, 0x40));
         }
         auto song = test::SongWith(kStateEventForm, std::move(in));
-        const auto before = test::Timeline(*song->track);
+        const auto before = test::TimedEvents(*song->track);
         RecordingSink sink;
         song->ReverseHorizontal();
         EXPECT_THAT(sink.codes(), ElementsAre(kSongFallback));
         ASSERT_EQ(sink.reports().size(), 1u);
         EXPECT_EQ(sink.reports()[0].module, "MidiF0Data");
         EXPECT_EQ(sink.reports()[0].text, "MidiF0Dataでエラーが発生しました。");
-        EXPECT_EQ(test::Timeline(*song->track), before);
+        EXPECT_EQ(test::TimedEvents(*song->track), before);
         EXPECT_EQ(song->state, kStateEventForm);
     }
 }
@@ -239,14 +239,14 @@ TEST(HorizontalReverse, OnlyAnEndOfTrackStaysAndLosesItsDelta) {
 
 TEST(HorizontalReverse, NoteFormSongIsRefusedUnchanged) {
     std::vector<MusicEvent> in;
-    in.push_back(test::NoteEvent(0, 0, 60, 10));
+    in.push_back(test::NoteEvent(0, 60, 10, 0));
     in.push_back(EndOfTrack(10));
     auto song = test::SongWith(kStateNoteForm, std::move(in));
-    const auto before = test::Timeline(*song->track);
+    const auto before = test::TimedEvents(*song->track);
     RecordingSink sink;
     song->ReverseHorizontal();
     EXPECT_THAT(sink.codes(), ElementsAre(kSongInternalError));
-    EXPECT_EQ(test::Timeline(*song->track), before);
+    EXPECT_EQ(test::TimedEvents(*song->track), before);
     EXPECT_EQ(song->state, kStateNoteForm);
 }
 
@@ -271,8 +271,8 @@ std::unique_ptr<MidiF0Data> RandomPiece(std::uint32_t seed) {
         start = std::max(start, freeFrom[{channel, key}]);
         const std::int32_t duration = 1 + next(200);
         freeFrom[{channel, key}] = start + duration + 1;
-        placed.push_back({start, test::NoteEvent(0, channel, key, duration, 1 + next(127))});
-        if (next(10) == 0) placed.push_back({start, Program(0, channel, next(128))});
+        placed.push_back({start, test::NoteEvent(0, key, duration, channel, 1 + next(127))});
+        if (next(10) == 0) placed.push_back({start, Program(0, next(128), channel)});
     }
     std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) { return a.time < b.time; });
     std::vector<MusicEvent> events;
@@ -320,12 +320,12 @@ TEST(HorizontalReverse, EveryNoteIsMirroredWithItsLengthAndVelocity) {
         }
         EXPECT_EQ(velocitiesAfter, velocitiesBefore);
         // Every event keeps a time from 0 to the end; nothing is left marked.
-        for (const test::TimedEvent& e : test::Timeline(*song.track)) {
+        for (const test::TimedEvent& e : test::TimedEvents(*song.track)) {
             EXPECT_GE(e.time, 0);
             EXPECT_LE(e.time, end);
             EXPECT_NE(e.type, kTypeMarked);
         }
-        EXPECT_EQ(test::Timeline(*song.track).back().time, end);
+        EXPECT_EQ(test::TimedEvents(*song.track).back().time, end);
     }
 }
 

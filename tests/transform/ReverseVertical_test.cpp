@@ -55,8 +55,8 @@ const std::vector<AxisCase>& AxisCases() {
 // One note per key on the channel, one after another, each 10 ticks long.
 void AddNotes(std::vector<MusicEvent>& events, std::int32_t channel, const std::vector<std::int32_t>& keys) {
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        events.push_back(test::NoteOn(0, channel, keys[i], static_cast<std::int32_t>(1 + i)));
-        events.push_back(test::NoteOff(10, channel, keys[i]));
+        events.push_back(test::NoteOn(0, keys[i], static_cast<std::int32_t>(1 + i), channel));
+        events.push_back(test::NoteOff(10, keys[i], channel, 0x40));
     }
 }
 
@@ -132,8 +132,8 @@ TEST(VerticalReverse, DrumChannelKeepsItsKeys) {
 
 TEST(VerticalReverse, OnlyNoteKeysChange) {
     std::vector<MusicEvent> events;
-    events.push_back(test::Program(0, 0, 33));
-    events.push_back(test::Controller(0, 0, 7, 100));
+    events.push_back(test::Program(0, 33, 0));
+    events.push_back(test::Control(0, 7, 100, 0));
     MusicEvent bend(0);
     bend.type = kTypePitchBend;
     bend.channel = 0;
@@ -145,14 +145,14 @@ TEST(VerticalReverse, OnlyNoteKeysChange) {
     pressure.channel = 0;
     pressure.key = 50;
     events.push_back(pressure);
-    events.push_back(test::NoteOn(0, 0, 48, 77));
-    events.push_back(test::NoteOn(3, 0, 72, 66));
-    events.push_back(test::NoteOff(20, 0, 48));
-    events.push_back(test::NoteOff(1, 0, 72));
+    events.push_back(test::NoteOn(0, 48, 77, 0));
+    events.push_back(test::NoteOn(3, 72, 66, 0));
+    events.push_back(test::NoteOff(20, 48, 0, 0x40));
+    events.push_back(test::NoteOff(1, 72, 0, 0x40));
     events.push_back(test::Tempo(0, 600000));
     events.push_back(test::EndOfTrack(9));
     auto song = test::SongWith(kStateEventForm, std::move(events), 120);
-    auto expected = test::Timeline(*song->track);
+    auto expected = test::TimedEvents(*song->track);
     expected[4].key = 72;
     expected[5].key = 48;
     expected[6].key = 72;
@@ -160,22 +160,22 @@ TEST(VerticalReverse, OnlyNoteKeysChange) {
     RecordingSink sink;
     song->ReverseVertical();
     EXPECT_THAT(sink.codes(), IsEmpty());
-    EXPECT_EQ(test::Timeline(*song->track), expected);
+    EXPECT_EQ(test::TimedEvents(*song->track), expected);
     EXPECT_EQ(song->state, kStateEventForm);
     EXPECT_EQ(song->division, 120);
 }
 
 TEST(VerticalReverse, NoteFormHasNoNoteOnsOrOffsToChange) {
     std::vector<MusicEvent> events;
-    events.push_back(test::NoteEvent(0, 0, 40, 10));
-    events.push_back(test::NoteEvent(0, 0, 100, 10));
+    events.push_back(test::NoteEvent(0, 40, 10, 0));
+    events.push_back(test::NoteEvent(0, 100, 10, 0));
     events.push_back(test::EndOfTrack(10));
     auto song = test::SongWith(kStateNoteForm, std::move(events));
-    const auto before = test::Timeline(*song->track);
+    const auto before = test::TimedEvents(*song->track);
     RecordingSink sink;
     song->ReverseVertical();
     EXPECT_THAT(sink.codes(), IsEmpty());
-    EXPECT_EQ(test::Timeline(*song->track), before);
+    EXPECT_EQ(test::TimedEvents(*song->track), before);
 }
 
 TEST(VerticalReverse, NoteOnAndItsNoteOffGetTheSameKey) {
@@ -184,7 +184,7 @@ TEST(VerticalReverse, NoteOnAndItsNoteOffGetTheSameKey) {
     for (std::int32_t i = 0; i < 64; ++i) {
         const std::int32_t channel = i % 4;
         const std::int32_t key = channel == 0 ? 2 * i : (channel == 1 ? 127 - i : (i * 37) % 128);
-        notes.push_back(test::NoteEvent(i % 3, channel, key, 5 + (i * 13) % 40));
+        notes.push_back(test::NoteEvent(i % 3, key, 5 + (i * 13) % 40, channel));
     }
     notes.push_back(test::EndOfTrack(0));
     auto loaded = test::SongWith(kStateNoteForm, std::move(notes));
