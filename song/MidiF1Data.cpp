@@ -123,9 +123,7 @@ MidiF1Data::MidiF1Data(const MidiF0Data& song) {
             continue;
         }
         const std::size_t k = ChannelTrack(event);
-        MusicEvent copy(event);
-        copy.delta = static_cast<std::int32_t>(time - previous[k]);
-        tracks[k]->Append(std::move(copy));
+        if (tracks[k]->Append(event)) tracks[k]->events.back().delta = static_cast<std::int32_t>(time - previous[k]);
         previous[k] = time;
     }
     state = kStateNoteForm;

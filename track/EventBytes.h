@@ -29,8 +29,12 @@ public:
     EventBytes(const std::vector<std::uint8_t>& bytes) { assign(bytes.begin(), bytes.end()); }  // NOLINT: as a vector converts
     EventBytes(const EventBytes& other) { assign(other.begin(), other.end()); }
     EventBytes(EventBytes&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
-    EventBytes& operator=(EventBytes other) noexcept {
-        swap(other);
+    EventBytes& operator=(const EventBytes& other) {
+        if (this != &other) assign(other.begin(), other.end());
+        return *this;
+    }
+    EventBytes& operator=(EventBytes&& other) noexcept {
+        std::swap(block_, other.block_);  // this block goes with other
         return *this;
     }
     ~EventBytes() { ::operator delete(block_); }

@@ -44,6 +44,7 @@ void MidiTrackData::ToNoteForm() {
         std::int32_t next;
     };
     std::vector<Open> open;
+    open.reserve(n / 2 + 1);  // address space: only what is used is touched
     NoteKeys keys;
     std::vector<std::int32_t> head(NoteKeys::kFixed, -1);
     std::vector<std::int32_t> tail(NoteKeys::kFixed, -1);

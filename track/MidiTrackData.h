@@ -42,7 +42,8 @@ public:
 
     // List operations. Removing an event adds its delta to the next one, so no
     // other event moves in time.
-    bool Append(MusicEvent event);  // false (and reported) when the list is full
+    // The list takes the record; false (and reported) when the list is full.
+    bool Append(MusicEvent event);
     void AppendEndOfTrack(std::int32_t delta);
     // The End of Track record this track adds itself.
     static MusicEvent EndOfTrack(std::int32_t delta);
@@ -108,7 +109,6 @@ private:
     bool ListFull() const { return count() >= kTrackCapacity; }
     bool InRange(std::int32_t index) const { return index >= 0 && index < count(); }
     void AddDeltaToNext(std::int32_t index);
-    void RaiseInGroups(bool (*raised)(const MusicEvent&));
 
     // Whether the writer has shown, for the track it is writing, that some
     // events have no bytes: a piece can hold thousands of them.

@@ -113,6 +113,30 @@ void PutExclusive(const MusicEvent& event, std::vector<std::uint8_t>& out) {
     out.insert(out.end(), payload.begin(), payload.end());
 }
 
+// Moves the events raised to the front of their group of simultaneous
+// events: the group's first event (the one with a delta) trades places with
+// the event found, and the walk goes on behind it. The events between the
+// group's front and the event found are all of the kind passed over, so
+// walking over them again finds nothing: the walk goes on at the event
+// found, not at the group's front.
+template <typename Raised>
+void RaiseInGroups(MidiTrackData& track, Raised raised) {
+    std::int32_t g = 0;
+    for (std::int32_t j = 0; j < track.count();) {
+        const MusicEvent& event = track.events[static_cast<std::size_t>(j)];
+        if (event.delta != 0) {
+            g = j;
+            ++j;
+        } else if (!raised(event)) {
+            ++j;
+        } else {
+            track.ExchangeEvents(j, g);
+            ++g;
+            j = std::max(g, j);
+        }
+    }
+}
+
 }  // namespace
 
 void MidiTrackData::SortSimultaneous() {
@@ -122,33 +146,10 @@ void MidiTrackData::SortSimultaneous() {
     }
     // Controllers, programs, bends and meta events go to the front of their
     // group of simultaneous events, so a program is set before the note it voices.
-    RaiseInGroups([](const MusicEvent& event) { return !IsNote(event) && !event.IsEndOfTrack(); });
+    RaiseInGroups(*this, [](const MusicEvent& event) { return !IsNote(event) && !event.IsEndOfTrack(); });
 }
 
-void MidiTrackData::RaiseSysex() { RaiseInGroups(IsSysEx); }
-
-// Moves the events raised to the front of their group of simultaneous
-// events: the group's first event (the one with a delta) trades places with
-// the event found, and the walk goes on behind it. The events between the
-// group's front and the event found are all of the kind passed over, so
-// walking over them again finds nothing: the walk goes on at the event
-// found, not at the group's front.
-void MidiTrackData::RaiseInGroups(bool (*raised)(const MusicEvent&)) {
-    std::int32_t g = 0;
-    for (std::int32_t j = 0; j < count();) {
-        const MusicEvent& event = events[static_cast<std::size_t>(j)];
-        if (event.delta != 0) {
-            g = j;
-            ++j;
-        } else if (!raised(event)) {
-            ++j;
-        } else {
-            ExchangeEvents(j, g);
-            ++g;
-            j = std::max(g, j);
-        }
-    }
-}
+void MidiTrackData::RaiseSysex() { RaiseInGroups(*this, IsSysEx); }
 
 void MidiTrackData::OffsBeforeOns() {
     if (state != kStateEventForm) {
