@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -287,6 +288,76 @@ TEST(CliReports, EachReportIsOneLineWithModuleCodeAndText) {
         EXPECT_EQ(run.err, c.err);
         EXPECT_THAT(run.out, IsEmpty());
         EXPECT_EQ(std::filesystem::exists(out.path()), c.status == 0 || c.status == 3);
+    }
+}
+
+// Sets an environment variable for the object's lifetime (unset when value is null).
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name); old != nullptr) old_ = old;
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (old_.has_value()) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// The language changes the texts only: the module, the code, the exit status
+// and the file written stay.
+TEST(CliReports, EnglishIsShownOnRequestAndJapaneseOtherwise) {
+    const Bytes tempoZero =
+        SmfBuilder().Header(0, 1, 96).Track({0x00, 0xFF, 0x51, 0x03, 0, 0, 0, 0x00, 0xFF, 0x2F, 0x00}).Bytes();
+    const std::string japanese = "solvane-cli: MidiTrackData 0x0D000005: テンポに誤りがあります。\n";
+    const std::string english = "solvane-cli: MidiTrackData 0x0D000005: The tempo is wrong.\n";
+    const struct {
+        const char* environment;
+        std::vector<std::string> before;
+        std::vector<std::string> after;
+        const std::string& expected;
+    } cases[] = {
+        {nullptr, {}, {}, japanese},
+        {nullptr, {"--lang", "en"}, {}, english},
+        {nullptr, {}, {"--lang=en"}, english},
+        {nullptr, {"--lang", "ja"}, {}, japanese},
+        {"en", {}, {}, english},
+        {"en", {"--lang=ja"}, {}, japanese},
+        {"ja", {}, {}, japanese},
+        {"fr", {}, {}, japanese},
+    };
+    const TempFile in(tempoZero, "in.mid");
+    const TempFile out("out.mid");
+    const Bytes expectedFile = Saved(in.path(), false, false);
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.before;
+        args.insert(args.end(), {"convert", in.path(), out.path()});
+        args.insert(args.end(), c.after.begin(), c.after.end());
+        SCOPED_TRACE(std::string(c.environment != nullptr ? c.environment : "-") + " " + std::to_string(args.size()));
+        const ScopedEnv env("SOLVANE_LANG", c.environment);
+        const CliRun run = RunCli(args);
+        EXPECT_EQ(run.status, 3);
+        EXPECT_EQ(run.err, c.expected);
+        EXPECT_EQ(out.Read(), expectedFile);
+    }
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--lang", "de", "info", in.path()},
+                                                std::vector<std::string>{"info", in.path(), "--lang"}}) {
+        const CliRun run = RunCli(bad);
+        EXPECT_EQ(run.status, 64);
+        EXPECT_THAT(run.err, HasSubstr("--lang"));
     }
 }
 
