@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -11,8 +12,10 @@
 
 #include "app/AboutDialog.h"
 #include "app/AppResources.h"
+#include "app/AppTexts.h"
 #include "app/DialogFont.h"
 #include "app/DialogUnits.h"
+#include "app/Settings.h"
 #include "platform/HelpViewer.h"
 #include "platform/MessageSink.h"
 #include "song/MidiF0Data.h"
@@ -79,7 +82,7 @@ int OnPlayFinished() {
             app,
             [] {
                 if (g_playButton != nullptr && g_playing.load() == 0) {
-                    g_playButton->setText(QString::fromUtf8(kPlayCaption));
+                    g_playButton->setText(UiText(kPlayCaption));
                 }
             },
             Qt::QueuedConnection);
@@ -147,8 +150,10 @@ bool MainDialog::OnInitDialog() {
     // about item lives in the dialog's own menu and goes the same way.
     systemMenu = new QMenu(this);
     systemMenu->addSeparator();
-    QAction* about = systemMenu->addAction(QString::fromUtf8(kAboutMenuText));
+    QAction* about = systemMenu->addAction(UiText(kAboutMenuText));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(kSysCommandAbout); }, Qt::QueuedConnection);
+    aboutAction = about;
+    CreateLanguageMenu();
 
     setWindowIcon(icon);
     g_playButton = playButton;
@@ -173,6 +178,52 @@ void MainDialog::OnSysCommand(std::uint32_t id) {
 }
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) { systemMenu->exec(event->globalPos()); }
+
+void MainDialog::CreateLanguageMenu() {
+    // Named in English in both languages, so that it is found by those who
+    // read no Japanese; each language by its own name.
+    systemMenu->addSeparator();
+    QMenu* menu = systemMenu->addMenu(QStringLiteral("Language"));
+    menu->setObjectName(QStringLiteral("languageMenu"));
+    languageGroup = new QActionGroup(menu);
+    const struct {
+        Language language;
+        const char* name;
+    } choices[] = {{Language::kJapanese, "日本語"}, {Language::kEnglish, "English"}};
+    for (const auto& choice : choices) {
+        QAction* action = menu->addAction(QString::fromUtf8(choice.name));
+        action->setCheckable(true);
+        action->setChecked(choice.language == g_language.load());
+        action->setData(QString::fromLatin1(LanguageName(choice.language).data()));
+        languageGroup->addAction(action);
+        const Language language = choice.language;
+        connect(action, &QAction::triggered, this, [this, language] { SetLanguage(language); });
+    }
+}
+
+void MainDialog::UseSettings(Settings* chosen) {
+    settings = nullptr;  // reading the choice is no new choice to keep
+    if (chosen != nullptr) SetLanguage(chosen->MessageLanguage());
+    settings = chosen;
+}
+
+void MainDialog::SetLanguage(Language language) {
+    const Language from = g_language.exchange(language);
+    if (settings != nullptr) settings->SetMessageLanguage(language);
+    Retranslate(from);
+}
+
+void MainDialog::Retranslate(Language from) {
+    aboutAction->setText(UiText(kAboutMenuText));
+    for (QAction* action : languageGroup->actions()) {
+        action->setChecked(action->data().toString() == QString::fromLatin1(LanguageName(g_language.load()).data()));
+    }
+    // The Play button's own captions change; the start caption "Play" is
+    // the same in both.
+    for (const char* caption : {kPlayCaption, kStopCaption}) {
+        if (playButton->text() == UiText(caption, from)) playButton->setText(UiText(caption));
+    }
+}
 
 void MainDialog::OnLoad() {
     // The previous song goes first, also when this load is cancelled or fails.
@@ -205,12 +256,12 @@ void MainDialog::OnPlay() {
     if (!g_loader || !g_loader->song) return;
     if (g_playing.load() == 1) {
         MidiF0Data::Stop();
-        playButton->setText(QString::fromUtf8(kPlayCaption));
+        playButton->setText(UiText(kPlayCaption));
         g_playing.store(0);
         return;
     }
     g_playing.store(1);
-    playButton->setText(QString::fromUtf8(kStopCaption));
+    playButton->setText(UiText(kStopCaption));
     g_playCopy = std::make_unique<MidiF0Data>(*g_loader->song);
     g_playCopy->ToEventForm();
     // Time first, then pitch, as in Save.

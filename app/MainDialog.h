@@ -10,7 +10,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "support/MessageLanguage.h"
+
 class QAbstractButton;
+class QAction;
+class QActionGroup;
 class QCheckBox;
 class QContextMenuEvent;
 class QMenu;
@@ -21,6 +25,7 @@ namespace solvane {
 class HelpViewer;
 class MidiF0Data;
 class MidiFileLoader;
+class Settings;
 
 // The loaded file and its song; none until a load succeeds.
 extern std::unique_ptr<MidiFileLoader> g_loader;
@@ -69,6 +74,12 @@ public:
     // The window menu, reached here with the right mouse button or the menu key.
     QMenu* SystemMenu() const { return systemMenu; }
 
+    // Takes the language from settings and keeps the user's later choice
+    // there. settings may be null (nothing is kept); it must outlive the window.
+    void UseSettings(Settings* settings);
+    // Shows the reports, captions and about box in language from now on.
+    void SetLanguage(Language language);
+
     bool OnInitDialog();
     void OnSysCommand(std::uint32_t id);
     void OnLoad();
@@ -87,13 +98,18 @@ protected:
 
 private:
     void CreateControls();
+    void CreateLanguageMenu();
+    void Retranslate(Language from);
 
     QPushButton* playButton = nullptr;
     QCheckBox* verticalCheck = nullptr;
     QCheckBox* horizontalCheck = nullptr;
     QIcon icon;
     QMenu* systemMenu = nullptr;
+    QAction* aboutAction = nullptr;
+    QActionGroup* languageGroup = nullptr;
     HelpViewer* helpViewer = nullptr;
+    Settings* settings = nullptr;
     bool destroyed = false;
 };
 

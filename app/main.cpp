@@ -1,5 +1,6 @@
 // solvane: the dialog. Start-up runs the one modal window; the program ends
-// when it closes. It reads no command line and no settings.
+// when it closes. It reads no command line; the user's settings give the
+// language.
 
 #include <QApplication>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include "app/QtFileChooser.h"
 #include "app/QtHelpViewer.h"
 #include "app/QtMessageSink.h"
+#include "app/Settings.h"
 #include "app/UiTimer.h"
 #include "platform/DefaultMidiOut.h"
 #include "platform/FileChooser.h"
@@ -35,8 +37,10 @@ int main(int argc, char** argv) {
     solvane::InstallFileChooser(&chooser);
     solvane::InstallMidiOutDevice(&output);
     solvane::InstallTimer(&timer);
+    solvane::Settings settings;
     {
         solvane::MainDialog dialog(&help);
+        dialog.UseSettings(&settings);
         dialog.exec();
     }
     // A play still running when the window closed is ended here, so that its
