@@ -6,8 +6,14 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QUrl>
 #include <QWidget>
 
 #include "app/AboutDialog.h"
@@ -16,6 +22,7 @@
 #include "app/DialogFont.h"
 #include "app/DialogUnits.h"
 #include "app/Settings.h"
+#include "platform/FileChooser.h"
 #include "platform/HelpViewer.h"
 #include "platform/MessageSink.h"
 #include "song/MidiF0Data.h"
@@ -70,6 +77,36 @@ constexpr const char* kModule = "MainDialog";
 
 QString ControlName(int id) { return QStringLiteral("control%1").arg(id); }
 
+// Answers the next open question with a file already chosen, so that such a
+// file goes through Load itself; every other question goes to the chooser it
+// stands in for while it is installed.
+class ChosenFile : public FileChooser {
+public:
+    explicit ChosenFile(std::string path) : path_(std::move(path)), previous_(CurrentFileChooser()) {
+        InstallFileChooser(this);
+    }
+    ~ChosenFile() override { InstallFileChooser(previous_); }
+    ChosenFile(const ChosenFile&) = delete;
+    ChosenFile& operator=(const ChosenFile&) = delete;
+
+    bool AskOpen(std::string_view defaultExtension, std::string_view filter, std::string& path) override {
+        if (!answered_) {
+            answered_ = true;
+            path = path_;
+            return true;
+        }
+        return previous_ != nullptr && previous_->AskOpen(defaultExtension, filter, path);
+    }
+    bool AskSave(std::string_view defaultExtension, std::string_view filter, std::string& path) override {
+        return previous_ != nullptr && previous_->AskSave(defaultExtension, filter, path);
+    }
+
+private:
+    std::string path_;
+    FileChooser* previous_;
+    bool answered_ = false;
+};
+
 }  // namespace
 
 int OnPlayFinished() {
@@ -98,6 +135,8 @@ MainDialog::MainDialog(HelpViewer* viewer, QWidget* parent)
     setFont(DialogFont());
     CreateControls();
     OnInitDialog();
+    // Files dragged from a file manager load as Load loads them.
+    setAcceptDrops(true);
 }
 
 MainDialog::~MainDialog() {
@@ -223,6 +262,35 @@ void MainDialog::Retranslate(Language from) {
     for (const char* caption : {kPlayCaption, kStopCaption}) {
         if (playButton->text() == UiText(caption, from)) playButton->setText(UiText(caption));
     }
+}
+
+QString MainDialog::DroppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = url.toLocalFile();
+        if (!QFileInfo(path).isDir()) return path;
+    }
+    return {};
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // Loaded once the drop is over, so that the file manager is not held
+    // while a message of the load waits for OK.
+    const std::string file = QFile::encodeName(path).toStdString();
+    QMetaObject::invokeMethod(this, [this, file] { OpenFile(file); }, Qt::QueuedConnection);
+}
+
+void MainDialog::OpenFile(const std::string& path) {
+    const ChosenFile chosen(path);
+    OnLoad();
 }
 
 void MainDialog::OnLoad() {

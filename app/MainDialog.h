@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "support/MessageLanguage.h"
 
@@ -17,7 +18,10 @@ class QAction;
 class QActionGroup;
 class QCheckBox;
 class QContextMenuEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class QMenu;
+class QMimeData;
 class QPushButton;
 
 namespace solvane {
@@ -80,6 +84,13 @@ public:
     // Shows the reports, captions and about box in language from now on.
     void SetLanguage(Language language);
 
+    // Loads path as Load does, as if it had been chosen in the open dialog:
+    // the file named on the command line and a file dropped on the window.
+    void OpenFile(const std::string& path);
+    // The file a drop would load: the first local file (not a folder) among
+    // the URLs a file manager drags; empty when there is none.
+    static QString DroppedFile(const QMimeData* data);
+
     bool OnInitDialog();
     void OnSysCommand(std::uint32_t id);
     void OnLoad();
@@ -95,6 +106,8 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateControls();
