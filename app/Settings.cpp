@@ -10,7 +10,8 @@ constexpr const char* kLanguageKey = "language";
 }  // namespace
 
 Settings::Settings()
-    : store_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("solvane"),
+    // The native format here is an INI file named .conf.
+    : store_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("solvane"),
                                          QStringLiteral("solvane"))) {}
 
 Settings::Settings(const QString& file) : store_(std::make_unique<QSettings>(file, QSettings::IniFormat)) {}
