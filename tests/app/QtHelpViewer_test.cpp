@@ -2,6 +2,8 @@
 // the built-in page otherwise, and a page that explains every message.
 
 #include <QDialog>
+#include <QScreen>
+#include <QScrollBar>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,6 +14,7 @@
 
 #include "app/MainDialog.h"
 #include "app/QtHelpViewer.h"
+#include "support/MessageLanguage.h"
 #include "support/Messages.h"
 #include "tests/app/AppTestSupport.h"
 
@@ -158,12 +161,135 @@ private slots:
         std::vector<std::string_view> texts = {solvane::TrackWarningMessage(0x0D00000B),
                                                solvane::kCannotExitWhilePlaying};
         for (const auto& r : raised) texts.push_back(solvane::ErrorMessage(r.module, r.code));
+        // Each in English too, as the boxes show it when English is chosen.
+        texts.push_back(solvane::EnglishMessage("MidiTrackData", 0x0D00000B, solvane::TrackWarningMessage(0x0D00000B)));
+        texts.push_back("Cannot exit while playing!");
+        for (const auto& r : raised) {
+            texts.push_back(solvane::EnglishMessage(solvane::ModuleName(r.module), r.code,
+                                                    solvane::ErrorMessage(r.module, r.code)));
+        }
         for (std::string_view text : texts) {
             const QString message = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
             for (const QString& line : message.split(QLatin1Char('\r'))) {
-                QVERIFY2(page.contains(line), qPrintable(line));
+                QVERIFY2(!line.isEmpty() && page.contains(line), qPrintable(line));
             }
         }
+    }
+
+    // What users ask, each with the fact that answers it.
+    void builtInPageAnswersWhatUsersAsk() {
+        Scene scene;
+        solvane::QtHelpViewer help([](const QString&, const QStringList&) { return false; });
+        QVERIFY(help.ShowTopic("Solvane.chm", "top.htm"));
+        const QString page = help.Window()->toPlainText();
+        const char* answers[] = {
+            "C4 D4 E4 G4",                      // the example, before
+            "C4 A#3 G#3 F3",                    // and after the inversion
+            "solvane song.mid",                 // the start-up file
+            "solvane-cli convert -H -V",        // the command line
+            "ALSA sequencer",                   // the output used
+            "/usr/share/sounds/sf2/default-GM.sf2",
+            "fluid-soundfont-gm",               // the soundfont packages
+            "240 quarter notes a minute",       // a piece without tempo
+            "mirrored places",                  // the tempo after the time mirror
+            "30 milliseconds",                  // the pause before the first note
+            "262,144 bytes",                    // the file limit
+            "first 16 tracks",                  // the track limit
+            "131,072 events per track",         // the event limit
+            "Language",                         // English on request
+            "SOLVANE_LANG=en",
+            ".rmi",
+            "Escape closes it",
+        };
+        for (const char* answer : answers) QVERIFY2(page.contains(QString::fromUtf8(answer)), answer);
+    }
+
+    // At its default size, and narrowed to fit beside the dialog, the page
+    // needs no sideways scrolling.
+    void builtInPageFitsTheWindowsWidth() {
+        Scene scene;
+        solvane::QtHelpViewer help([](const QString&, const QStringList&) { return false; });
+        QVERIFY(help.ShowTopic("Solvane.chm", "top.htm"));
+        QTextBrowser* window = help.Window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(window->size(), solvane::QtHelpViewer::WindowSize(window->screen()->availableGeometry()));
+        for (const int width : {window->width(), solvane::QtHelpViewer::kNarrowestWidth}) {
+            window->resize(width, window->height());
+            QTest::qWait(50);
+            QVERIFY2(window->horizontalScrollBar()->maximum() == 0, qPrintable(QString::number(width) + QStringLiteral(" ") + QString::number(window->document()->idealWidth()) + QStringLiteral(" ") + QString::number(window->viewport()->width())));
+            QVERIFY(window->verticalScrollBar()->maximum() > 0);
+        }
+    }
+
+    void escapeClosesTheHelpWindow() {
+        Scene scene;
+        solvane::QtHelpViewer help([](const QString&, const QStringList&) { return false; });
+        QVERIFY(help.ShowTopic("Solvane.chm", "top.htm"));
+        QTextBrowser* window = help.Window();
+        QVERIFY(window->isVisible());
+        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+        // Asked again, the same window comes back.
+        QVERIFY(help.ShowTopic("Solvane.chm", "top.htm"));
+        QCOMPARE(help.Window(), window);
+        QVERIFY(window->isVisible());
+    }
+
+    void helpWindowOpensBesideTheDialogNotOverIt() {
+        Scene scene;
+        solvane::QtHelpViewer help([](const QString&, const QStringList&) { return false; });
+        // Small and at the left, so that the screen (800 pixels wide offscreen) has room beside it.
+        QDialog owner;
+        owner.setGeometry(10, 40, 120, 100);
+        QRect ownerFrame;
+        QRect helpFrame;
+        solvane::test::WhenModal<QDialog> asker([&](QDialog* dialog) {
+            help.ShowTopic("Solvane.chm", "top.htm");
+            ownerFrame = dialog->frameGeometry();
+            helpFrame = help.Window()->frameGeometry();
+            dialog->accept();
+        });
+        owner.exec();
+        QVERIFY(asker.seen());
+        QVERIFY(helpFrame.isValid());
+        QVERIFY2(!helpFrame.intersects(ownerFrame), qPrintable(QStringLiteral("%1,%2 %3x%4 over %5,%6 %7x%8")
+                                                                 .arg(helpFrame.x()).arg(helpFrame.y())
+                                                                 .arg(helpFrame.width()).arg(helpFrame.height())
+                                                                 .arg(ownerFrame.x()).arg(ownerFrame.y())
+                                                                 .arg(ownerFrame.width()).arg(ownerFrame.height())));
+        QVERIFY(helpFrame.left() > ownerFrame.right());
+    }
+
+    void helpWindowGoesWhereTheScreenHasRoom() {
+        using solvane::QtHelpViewer;
+        const QRect wide(0, 0, 1920, 1080);
+        const QRect laptop(0, 0, 1280, 800);
+        const QRect small(0, 0, 800, 600);
+        const struct {
+            const char* name;
+            QRect screen;
+            QRect owner;
+            QRect expected;
+        } cases[] = {
+            {"room on the right", wide, QRect(100, 100, 360, 250), QRect(472, 100, 640, 600)},
+            {"room on the left only", wide, QRect(1500, 200, 360, 250), QRect(848, 200, 640, 600)},
+            {"low on the screen: lifted to fit", wide, QRect(100, 900, 360, 150), QRect(472, 450, 640, 600)},
+            {"above the screen's top", wide, QRect(100, -50, 360, 250), QRect(472, 0, 640, 600)},
+            {"centred on a laptop: narrowed on the right", laptop, QRect(420, 200, 420, 290),
+             QRect(852, 170, 428, 600)},
+            {"nearer the right edge: narrowed on the left", laptop, QRect(500, 200, 420, 290),
+             QRect(0, 170, 488, 600)},
+            {"no room for the narrowest either side: the wider side, at the edge", small,
+             QRect(200, 100, 360, 250), QRect(160, 12, 640, 558)},
+        };
+        for (const auto& c : cases) {
+            const QRect place = QtHelpViewer::BesideGeometry(c.owner, c.screen);
+            QVERIFY2(place == c.expected, c.name);
+            QVERIFY2(c.screen.contains(place.adjusted(0, 0, 0, 30)), c.name);  // with its title bar
+            // Beside the owner wherever the narrowest window fits there.
+            if (c.screen != small) QVERIFY2(!place.intersects(c.owner), c.name);
+        }
+        QCOMPARE(QtHelpViewer::WindowSize(wide), QSize(640, 600));
     }
 };
 
