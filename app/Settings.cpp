@@ -26,7 +26,8 @@ Language Settings::MessageLanguage() const {
 
 void Settings::SetMessageLanguage(Language language) {
     const std::string_view name = LanguageName(language);
-    store_->setValue(QLatin1String(kLanguageKey), QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    store_->setValue(QLatin1String(kLanguageKey),
+                     QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     store_->sync();
 }
 
