@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "app/AppResources.h"
+#include "app/AppTexts.h"
 #include "app/DialogFont.h"
 #include "app/DialogUnits.h"
 
@@ -19,7 +20,7 @@ constexpr int kIconPixels = 32;
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setWindowTitle(QString::fromUtf8(kAboutCaption));
+    setWindowTitle(UiText(kAboutCaption));
     setFont(DialogFont());
     const DialogUnits units(font());
     setFixedSize(units.MapSize(kWidth, kHeight));

@@ -2,17 +2,27 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QUrl>
 #include <QWidget>
 
 #include "app/AboutDialog.h"
 #include "app/AppResources.h"
+#include "app/AppTexts.h"
 #include "app/DialogFont.h"
 #include "app/DialogUnits.h"
+#include "app/Settings.h"
+#include "platform/FileChooser.h"
 #include "platform/HelpViewer.h"
 #include "platform/MessageSink.h"
 #include "playback/MusicPlayer.h"
@@ -68,6 +78,36 @@ constexpr const char* kModule = "MainDialog";
 
 QString ControlName(int id) { return QStringLiteral("control%1").arg(id); }
 
+// Answers the next open question with a file already chosen, so that such a
+// file goes through Load itself; every other question goes to the chooser it
+// stands in for while it is installed.
+class ChosenFile : public FileChooser {
+public:
+    explicit ChosenFile(std::string path) : path_(std::move(path)), previous_(CurrentFileChooser()) {
+        InstallFileChooser(this);
+    }
+    ~ChosenFile() override { InstallFileChooser(previous_); }
+    ChosenFile(const ChosenFile&) = delete;
+    ChosenFile& operator=(const ChosenFile&) = delete;
+
+    bool AskOpen(std::string_view defaultExtension, std::string_view filter, std::string& path) override {
+        if (!answered_) {
+            answered_ = true;
+            path = path_;
+            return true;
+        }
+        return previous_ != nullptr && previous_->AskOpen(defaultExtension, filter, path);
+    }
+    bool AskSave(std::string_view defaultExtension, std::string_view filter, std::string& path) override {
+        return previous_ != nullptr && previous_->AskSave(defaultExtension, filter, path);
+    }
+
+private:
+    std::string path_;
+    FileChooser* previous_;
+    bool answered_ = false;
+};
+
 }  // namespace
 
 int OnPlayFinished() {
@@ -80,7 +120,7 @@ int OnPlayFinished() {
             app,
             [] {
                 if (g_playButton != nullptr && g_playing.load() == 0) {
-                    g_playButton->setText(QString::fromUtf8(kPlayCaption));
+                    g_playButton->setText(UiText(kPlayCaption));
                 }
             },
             Qt::QueuedConnection);
@@ -96,6 +136,8 @@ MainDialog::MainDialog(HelpViewer* viewer, QWidget* parent)
     setFont(DialogFont());
     CreateControls();
     OnInitDialog();
+    // Files dragged from a file manager load as Load loads them.
+    setAcceptDrops(true);
 }
 
 MainDialog::~MainDialog() {
@@ -148,8 +190,10 @@ bool MainDialog::OnInitDialog() {
     // about item lives in the dialog's own menu and goes the same way.
     systemMenu = new QMenu(this);
     systemMenu->addSeparator();
-    QAction* about = systemMenu->addAction(QString::fromUtf8(kAboutMenuText));
+    QAction* about = systemMenu->addAction(UiText(kAboutMenuText));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(kSysCommandAbout); }, Qt::QueuedConnection);
+    aboutAction = about;
+    CreateLanguageMenu();
 
     setWindowIcon(icon);
     g_playButton = playButton;
@@ -174,6 +218,81 @@ void MainDialog::OnSysCommand(std::uint32_t id) {
 }
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) { systemMenu->exec(event->globalPos()); }
+
+void MainDialog::CreateLanguageMenu() {
+    // Named in English in both languages, so that it is found by those who
+    // read no Japanese; each language by its own name.
+    systemMenu->addSeparator();
+    QMenu* menu = systemMenu->addMenu(QStringLiteral("Language"));
+    menu->setObjectName(QStringLiteral("languageMenu"));
+    languageGroup = new QActionGroup(menu);
+    const struct {
+        Language language;
+        const char* name;
+    } choices[] = {{Language::kJapanese, "日本語"}, {Language::kEnglish, "English"}};
+    for (const auto& choice : choices) {
+        QAction* action = menu->addAction(QString::fromUtf8(choice.name));
+        action->setCheckable(true);
+        action->setChecked(choice.language == g_language.load());
+        action->setData(QString::fromLatin1(LanguageName(choice.language).data()));
+        languageGroup->addAction(action);
+        const Language language = choice.language;
+        connect(action, &QAction::triggered, this, [this, language] { SetLanguage(language); });
+    }
+}
+
+void MainDialog::UseSettings(Settings* chosen) {
+    settings = nullptr;  // reading the choice is no new choice to keep
+    if (chosen != nullptr) SetLanguage(chosen->MessageLanguage());
+    settings = chosen;
+}
+
+void MainDialog::SetLanguage(Language language) {
+    const Language from = g_language.exchange(language);
+    if (settings != nullptr) settings->SetMessageLanguage(language);
+    Retranslate(from);
+}
+
+void MainDialog::Retranslate(Language from) {
+    aboutAction->setText(UiText(kAboutMenuText));
+    for (QAction* action : languageGroup->actions()) {
+        action->setChecked(action->data().toString() == QString::fromLatin1(LanguageName(g_language.load()).data()));
+    }
+    // The Play button's own captions change; the start caption "Play" is
+    // the same in both.
+    for (const char* caption : {kPlayCaption, kStopCaption}) {
+        if (playButton->text() == UiText(caption, from)) playButton->setText(UiText(caption));
+    }
+}
+
+QString MainDialog::DroppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = url.toLocalFile();
+        if (!QFileInfo(path).isDir()) return path;
+    }
+    return {};
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // Loaded once the drop is over, so that the file manager is not held
+    // while a message of the load waits for OK.
+    const std::string file = QFile::encodeName(path).toStdString();
+    QMetaObject::invokeMethod(this, [this, file] { OpenFile(file); }, Qt::QueuedConnection);
+}
+
+void MainDialog::OpenFile(const std::string& path) {
+    const ChosenFile chosen(path);
+    OnLoad();
+}
 
 void MainDialog::OnLoad() {
     // The previous song goes first, also when this load is cancelled or fails.
@@ -206,13 +325,13 @@ void MainDialog::OnPlay() {
     // a play that this button cannot stop (and that keeps OK refusing).
     if (g_playing.load() == 1) {
         Stop();
-        playButton->setText(QString::fromUtf8(kPlayCaption));
+        playButton->setText(UiText(kPlayCaption));
         g_playing.store(0);
         return;
     }
     if (!g_loader || !g_loader->song) return;
     g_playing.store(1);
-    playButton->setText(QString::fromUtf8(kStopCaption));
+    playButton->setText(UiText(kStopCaption));
     g_playCopy = std::make_unique<MidiF0Data>(*g_loader->song);
     g_playCopy->ToEventForm();
     // Time first, then pitch, as in Save.

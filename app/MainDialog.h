@@ -9,11 +9,19 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
+
+#include "support/MessageLanguage.h"
 
 class QAbstractButton;
+class QAction;
+class QActionGroup;
 class QCheckBox;
 class QContextMenuEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class QMenu;
+class QMimeData;
 class QPushButton;
 
 namespace solvane {
@@ -21,6 +29,7 @@ namespace solvane {
 class HelpViewer;
 class MidiF0Data;
 class MidiFileLoader;
+class Settings;
 
 // The loaded file and its song; none until a load succeeds.
 extern std::unique_ptr<MidiFileLoader> g_loader;
@@ -69,6 +78,19 @@ public:
     // The window menu, reached here with the right mouse button or the menu key.
     QMenu* SystemMenu() const { return systemMenu; }
 
+    // Takes the language from settings and keeps the user's later choice
+    // there. settings may be null (nothing is kept); it must outlive the window.
+    void UseSettings(Settings* settings);
+    // Shows the reports, captions and about box in language from now on.
+    void SetLanguage(Language language);
+
+    // Loads path as Load does, as if it had been chosen in the open dialog:
+    // the file named on the command line and a file dropped on the window.
+    void OpenFile(const std::string& path);
+    // The file a drop would load: the first local file (not a folder) among
+    // the URLs a file manager drags; empty when there is none.
+    static QString DroppedFile(const QMimeData* data);
+
     bool OnInitDialog();
     void OnSysCommand(std::uint32_t id);
     void OnLoad();
@@ -84,16 +106,23 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateControls();
+    void CreateLanguageMenu();
+    void Retranslate(Language from);
 
     QPushButton* playButton = nullptr;
     QCheckBox* verticalCheck = nullptr;
     QCheckBox* horizontalCheck = nullptr;
     QIcon icon;
     QMenu* systemMenu = nullptr;
+    QAction* aboutAction = nullptr;
+    QActionGroup* languageGroup = nullptr;
     HelpViewer* helpViewer = nullptr;
+    Settings* settings = nullptr;
     bool destroyed = false;
 };
 

@@ -4,10 +4,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTextBrowser>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/AppResources.h"
 
@@ -15,6 +18,27 @@ namespace solvane {
 namespace {
 
 constexpr const char* kViewer = "kchmviewer";
+constexpr QSize kDefaultSize(640, 600);
+// Between the dialog's frame and the help window's, which gets its own frame
+// from the window manager once shown.
+constexpr int kGap = 12;
+// The title bar that frame adds above the window, so that its bottom stays on the screen.
+constexpr int kTitleBar = 30;
+
+// The page, in its own window that Escape closes as it closes the dialogs.
+class HelpBrowser : public QTextBrowser {
+public:
+    using QTextBrowser::QTextBrowser;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            close();
+            return;
+        }
+        QTextBrowser::keyPressEvent(event);
+    }
+};
 
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -44,6 +68,24 @@ QString QtHelpViewer::FindHelpFile(const QString& file) {
     return {};
 }
 
+QSize QtHelpViewer::WindowSize(const QRect& screen) {
+    return kDefaultSize.boundedTo(screen.size() - QSize(kGap, kTitleBar + kGap));
+}
+
+QRect QtHelpViewer::BesideGeometry(const QRect& owner, const QRect& screen) {
+    QSize size = WindowSize(screen);
+    const int roomRight = screen.right() - owner.right() - kGap;
+    const int roomLeft = owner.left() - screen.left() - kGap;
+    const bool right = roomRight >= size.width() || (roomLeft < size.width() && roomRight >= roomLeft);
+    const int room = right ? roomRight : roomLeft;
+    if (room < size.width() && room >= kNarrowestWidth) size.setWidth(room);
+    int x = right ? owner.right() + 1 + kGap : owner.left() - kGap - size.width();
+    x = std::clamp(x, screen.left(), std::max(screen.left(), screen.right() + 1 - size.width()));
+    const int lowest = screen.bottom() + 1 - size.height() - kTitleBar;
+    const int y = std::clamp(owner.top(), screen.top(), std::max(screen.top(), lowest));
+    return {QPoint(x, y), size};
+}
+
 bool QtHelpViewer::ShowTopic(std::string_view file, std::string_view topic) {
     const QString helpFile = FindHelpFile(FromUtf8(file));
     const QString viewer = QStandardPaths::findExecutable(QString::fromLatin1(kViewer));
@@ -59,12 +101,19 @@ bool QtHelpViewer::ShowBuiltIn(const QString& topic) {
     if (!QFileInfo::exists(QLatin1Char(':') + page.path())) return false;
     if (window_ == nullptr) {
         // Owned by the modal dialog, if one is up, so that it takes input beside it.
-        window_ = new QTextBrowser(QApplication::activeModalWidget());
+        QWidget* owner = QApplication::activeModalWidget();
+        window_ = new HelpBrowser(owner);
         window_->setWindowFlags(Qt::Window);
         window_->setWindowTitle(QStringLiteral("Solvane Help"));
         window_->setWindowIcon(ApplicationIcon());
         window_->setOpenExternalLinks(true);
-        window_->resize(640, 600);
+        QScreen* screen = owner != nullptr ? owner->screen() : QApplication::primaryScreen();
+        const QRect available = screen != nullptr ? screen->availableGeometry() : QRect(QPoint(0, 0), kDefaultSize);
+        // Over the dialog it would hide the very buttons one reads about.
+        const QRect place = owner != nullptr ? BesideGeometry(owner->frameGeometry(), available)
+                                             : QRect(available.topLeft(), WindowSize(available));
+        window_->resize(place.size());
+        if (owner != nullptr) window_->move(place.topLeft());
     }
     window_->setSource(page);
     window_->show();

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "app/AppTexts.h"
+
 namespace solvane {
 
 QString QtMessageSink::DisplayText(std::string_view text) {
@@ -27,11 +29,11 @@ void QtMessageSink::Show(std::string_view module, std::uint32_t code, std::strin
     QCoreApplication* app = QCoreApplication::instance();
     if (qobject_cast<QApplication*>(app) == nullptr) {
         // No windows can be shown (before start-up or after the end): the report still goes somewhere.
-        const std::string line = FormatReport(module, code, text) + "\n";
+        const std::string line = FormatReport(module, code, ReportText(module, code, text)) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
         return;
     }
-    const QString shown = DisplayText(text);
+    const QString shown = DisplayText(ReportText(module, code, text));
     if (QThread::currentThread() == app->thread()) {
         ShowBox(shown);
         return;

@@ -1,7 +1,8 @@
 #pragma once
 // Shows every report in a message box with one OK button, application-modal,
-// on the UI thread. A report from another thread waits there until the user
-// has pressed OK; a report from the UI thread is shown at once.
+// on the UI thread, in the language the user chose (Japanese by default). A
+// report from another thread waits there until the user has pressed OK; a
+// report from the UI thread is shown at once.
 
 #include <QString>
 #include <string_view>

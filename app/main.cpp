@@ -1,14 +1,21 @@
 // solvane: the dialog. Start-up runs the one modal window; the program ends
-// when it closes. It reads no command line and no settings.
+// when it closes. The command line may name a file to load at start; the
+// user's settings give the language.
 
 #include <QApplication>
+#include <QTimer>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "app/AppResources.h"
+#include "app/CommandLine.h"
 #include "app/MainDialog.h"
 #include "app/QtFileChooser.h"
 #include "app/QtHelpViewer.h"
 #include "app/QtMessageSink.h"
+#include "app/Settings.h"
 #include "app/UiTimer.h"
 #include "platform/DefaultMidiOut.h"
 #include "platform/FileChooser.h"
@@ -18,7 +25,22 @@
 #include "playback/MusicPlayer.h"
 
 int main(int argc, char** argv) {
-    // Qt is not given the arguments either: the program takes none.
+    const solvane::CommandLine line = solvane::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (line.action) {
+        case solvane::CommandLine::Action::kHelp:
+            std::fputs(solvane::kCommandLineUsage, stdout);
+            return 0;
+        case solvane::CommandLine::Action::kVersion:
+            std::printf("solvane %s\n", solvane::kVersionText);
+            return 0;
+        case solvane::CommandLine::Action::kUsageError:
+            std::fprintf(stderr, "solvane: %s\n%s", line.problem.c_str(), solvane::kCommandLineUsage);
+            return 64;
+        case solvane::CommandLine::Action::kRun:
+            break;
+    }
+    // Qt is not given the arguments: they are ours, and its own options
+    // would take a file named like one of them.
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Solvane"));
@@ -35,8 +57,14 @@ int main(int argc, char** argv) {
     solvane::InstallFileChooser(&chooser);
     solvane::InstallMidiOutDevice(&output);
     solvane::InstallTimer(&timer);
+    solvane::Settings settings;
     {
         solvane::MainDialog dialog(&help);
+        dialog.UseSettings(&settings);
+        // Once the window is up, so that the load's messages show over it.
+        if (!line.file.empty()) {
+            QTimer::singleShot(0, &dialog, [&dialog, file = line.file] { dialog.OpenFile(file); });
+        }
         dialog.exec();
     }
     // A play still running when the window closed is ended here, so that its

@@ -27,6 +27,7 @@
 #include "song/MidiF0Data.h"
 #include "song/MidiFileLoader.h"
 #include "support/General.h"
+#include "support/MessageLanguage.h"
 #include "support/Messages.h"
 
 namespace {
@@ -65,7 +66,11 @@ constexpr const char* kUsage =
     "info     loads IN and tells what was loaded: format, tracks, division,\n"
     "         events, notes per channel and length in ticks.\n"
     "\n"
-    "Reports go to stderr, one line each. Exit status:\n"
+    "Reports go to stderr, one line each, in Japanese. Every command takes\n"
+    "--lang en, which shows them in English (as does SOLVANE_LANG=en in the\n"
+    "environment); --lang ja keeps Japanese whatever the environment says.\n"
+    "\n"
+    "Exit status:\n"
     "  0   done, with no error reported\n"
     "  1   OUT could not be written, or the output could not be opened\n"
     "  2   nothing usable was loaded: nothing written or played\n"
@@ -73,17 +78,20 @@ constexpr const char* kUsage =
     "      or change content (the once-per-track warnings do not count)\n"
     "  64  usage error\n";
 
-// Prints each report as one line and remembers which codes were shown.
+// Prints each report as one line, in the language asked for, and remembers
+// which codes were shown.
 class CliSink : public solvane::MessageSink {
 public:
     void Show(std::string_view module, std::uint32_t code, std::string_view text) override {
-        const std::string line = "solvane-cli: " + solvane::FormatReport(module, code, text) + "\n";
+        const std::string_view shown = solvane::LocalizedMessage(language, module, code, text);
+        const std::string line = "solvane-cli: " + solvane::FormatReport(module, code, shown) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
         if (module == ModuleName(Module::kGeneral) && code == solvane::kGeneralCannotOpen) ++cannotOpen;
         if (module == ModuleName(Module::kMidiControler) && code == solvane::kControlerOpenFailed) ++outputFailed;
     }
     std::atomic<int> cannotOpen{0};
     std::atomic<int> outputFailed{0};
+    solvane::Language language = solvane::Language::kJapanese;
 };
 
 int Usage(const char* problem) {
@@ -268,15 +276,42 @@ int Info(const std::vector<std::string>& args) {
     return DoneStatus(errorsBefore);
 }
 
+// Takes --lang LANG and --lang=LANG out of the arguments, wherever they
+// stand, after SOLVANE_LANG; nullptr, or what is wrong with the command line.
+const char* TakeLanguage(std::vector<std::string>& args, solvane::Language& language) {
+    if (const char* fromEnvironment = std::getenv("SOLVANE_LANG"); fromEnvironment != nullptr) {
+        // Any other value is a locale's business, not ours: Japanese stays.
+        solvane::ParseLanguage(fromEnvironment, language);
+    }
+    for (auto arg = args.begin(); arg != args.end();) {
+        std::string value;
+        if (*arg == "--lang") {
+            if (arg + 1 == args.end()) return "--lang needs ja or en";
+            value = arg[1];
+            arg = args.erase(arg, arg + 2);
+        } else if (arg->rfind("--lang=", 0) == 0) {
+            value = arg->substr(7);
+            arg = args.erase(arg);
+        } else {
+            ++arg;
+            continue;
+        }
+        if (!solvane::ParseLanguage(value, language)) return "--lang takes ja or en";
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     solvane::TuneProcess();
     CliSink sink;
     solvane::InstallMessageSink(&sink);
-    if (argc < 2) return Usage("no command given");
-    const std::string command = argv[1];
-    const std::vector<std::string> args(argv + 2, argv + argc);
+    std::vector<std::string> all(argv + 1, argv + argc);
+    if (const char* problem = TakeLanguage(all, sink.language); problem != nullptr) return Usage(problem);
+    if (all.empty()) return Usage("no command given");
+    const std::string command = all.front();
+    const std::vector<std::string> args(all.begin() + 1, all.end());
     int status = kExitUsage;
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);

@@ -7,6 +7,9 @@ SOLVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config git
 SOLVANE_RUN_PACKAGES="timgm6mb-soundfont fonts-ipafont-gothic fonts-noto-cjk"
 SOLVANE_TEST_PACKAGES="libgtest-dev libgmock-dev python3 python3-mido midicsv"
 SOLVANE_CHECK_PACKAGES="clang libclang-rt-14-dev libbenchmark-dev"
+# Building the Debian package, and checking it (lint, install, use, remove).
+SOLVANE_PACKAGE_PACKAGES="dpkg-dev binutils"
+SOLVANE_PACKAGE_CHECK_PACKAGES="lintian appstream desktop-file-utils man-db mandoc"
 
 solvane_install_packages() {
     local missing=()

@@ -1,5 +1,6 @@
 #include "support/General.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -26,7 +27,19 @@ int ReadWholeFile(const std::string& path, std::uint8_t* block, std::int32_t& si
         ReportGeneralError(kGeneralCannotOpen);
         return 0;
     }
-    const std::size_t read = std::fread(block, 1, kImageCapacity, file.get());
+    std::size_t read = std::fread(block, 1, kImageCapacity, file.get());
+    std::uint32_t claimed = 0;
+    if (const std::int32_t offset = FindRiffMidiData(block, static_cast<std::int32_t>(read), claimed); offset > 0) {
+        // Only the wrapped file is kept. The limit is the wrapped file's, so
+        // what the wrapper pushed past the block is read on; zeros take the
+        // place of the wrapper's bytes behind it, as behind any file read.
+        const std::size_t wanted = std::min<std::size_t>(claimed, kImageCapacity);
+        std::size_t kept = std::min(read - static_cast<std::size_t>(offset), wanted);
+        std::memmove(block, block + offset, kept);
+        if (kept < wanted && read == kImageCapacity) kept += std::fread(block + kept, 1, wanted - kept, file.get());
+        std::memset(block + kept, 0, read - kept);
+        read = kept;
+    }
     // A folder opens but cannot be read; to the user that is a file that did not open.
     if (std::ferror(file.get())) {
         std::memset(block, 0, read);
@@ -67,6 +80,30 @@ int StripMacBinaryHeader(std::uint8_t* image, const char* signature, std::int32_
     std::memmove(image, image + kPrefix, static_cast<std::size_t>(size - kPrefix));
     size -= kPrefix;
     return 1;
+}
+
+std::int32_t FindRiffMidiData(const std::uint8_t* image, std::int32_t count, std::uint32_t& length) {
+    const auto le32 = [image](std::int64_t at) {
+        return static_cast<std::uint32_t>(image[at]) | static_cast<std::uint32_t>(image[at + 1]) << 8 |
+               static_cast<std::uint32_t>(image[at + 2]) << 16 | static_cast<std::uint32_t>(image[at + 3]) << 24;
+    };
+    if (image == nullptr || count < 12 || std::memcmp(image, "RIFF", 4) != 0 ||
+        std::memcmp(image + 8, "RMID", 4) != 0) {
+        return 0;
+    }
+    // The chunks follow the form type, each padded to an even length; other
+    // chunks (INFO lists, for example) may come before the data.
+    std::int64_t at = 12;
+    while (at + 8 <= count) {
+        const std::uint32_t chunkLength = le32(at + 4);
+        if (std::memcmp(image + at, "data", 4) == 0) {
+            if (chunkLength < 4 || at + 12 > count || std::memcmp(image + at + 8, "MThd", 4) != 0) return 0;
+            length = chunkLength;
+            return static_cast<std::int32_t>(at + 8);
+        }
+        at += 8 + std::int64_t{chunkLength} + (chunkLength & 1);
+    }
+    return 0;
 }
 
 int EncodeVarLen(std::uint32_t value, std::uint8_t* out) {

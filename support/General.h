@@ -18,6 +18,8 @@ void ReportGeneralError(std::uint32_t code);
 // Reads at most kImageCapacity bytes into block (which holds that many).
 // Returns 1 and the byte count in size, or 0 with size 0 when the file does
 // not open. A file that fills the whole block is reported but still read.
+// A RIFF "RMID" file is read as the Standard MIDI File it wraps: the block
+// then holds that file alone, and the limit counts its bytes only.
 int ReadWholeFile(const std::string& path, std::uint8_t* block, std::int32_t& size);
 void WriteWholeFile(const std::string& path, const std::uint8_t* block, std::int32_t size);
 
@@ -29,6 +31,14 @@ int AskSaveFileName(std::string& path, std::string_view defaultExtension, std::s
 // With a signature, only when the image holds it at offset 128. Returns 1
 // when it moved the image down and lowered size by 128.
 int StripMacBinaryHeader(std::uint8_t* image, const char* signature, std::int32_t& size);
+
+// A RIFF file of form "RMID" (a MIDI file as Windows collections keep it)
+// holds a Standard MIDI File in its "data" chunk. When image, the first count
+// bytes of a file, is such a file and that chunk starts with "MThd", returns
+// the offset of the chunk's content and sets length to the length its header
+// claims, which may run past the file's end. Otherwise returns 0: every other
+// RIFF file is read as it is, and is then not a MIDI file.
+std::int32_t FindRiffMidiData(const std::uint8_t* image, std::int32_t count, std::uint32_t& length);
 
 // Standard variable-length quantity, most significant group first. Writes 1
 // to 4 bytes and returns how many. A file can carry at most kMaxVarLen;

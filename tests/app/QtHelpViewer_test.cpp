@@ -2,6 +2,8 @@
 // the built-in page otherwise, and a page that explains every message.
 
 #include <QDialog>
+#include <QScreen>
+#include <QScrollBar>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,6 +14,7 @@
 
 #include "app/MainDialog.h"
 #include "app/QtHelpViewer.h"
+#include "support/MessageLanguage.h"
 #include "support/Messages.h"
 #include "tests/app/AppTestSupport.h"
 
@@ -158,12 +161,102 @@ private slots:
         std::vector<std::string_view> texts = {solvane::TrackWarningMessage(0x0D00000B),
                                                solvane::kCannotExitWhilePlaying};
         for (const auto& r : raised) texts.push_back(solvane::ErrorMessage(r.module, r.code));
+        // Each in English too, as the boxes show it when English is chosen.
+        texts.push_back(solvane::EnglishMessage("MidiTrackData", 0x0D00000B, solvane::TrackWarningMessage(0x0D00000B)));
+        texts.push_back("Cannot exit while playing!");
+        for (const auto& r : raised) {
+            texts.push_back(solvane::EnglishMessage(solvane::ModuleName(r.module), r.code,
+                                                    solvane::ErrorMessage(r.module, r.code)));
+        }
         for (std::string_view text : texts) {
             const QString message = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
             for (const QString& line : message.split(QLatin1Char('\r'))) {
-                QVERIFY2(page.contains(line), qPrintable(line));
+                QVERIFY2(!line.isEmpty() && page.contains(line), qPrintable(line));
             }
         }
+    }
+
+    // What users ask, each with the fact that answers it.
+    void builtInPageAnswersWhatUsersAsk() {
+        Scene scene;
+        solvane::QtHelpViewer help([](const QString&, const QStringList&) { return false; });
+        QVERIFY(help.ShowTopic("Solvane.chm", "top.htm"));
+        const QString page = help.Window()->toPlainText();
+        const char* answers[] = {
+            "C4 D4 E4 G4", "C4 A#3 G#3 F3",                         // the example, before and after
+            "solvane song.mid", "solvane-cli convert -H -V", ".rmi",  // opening files, the command line
+            "ALSA sequencer", "/usr/share/sounds/sf2/default-GM.sf2", "fluid-soundfont-gm",  // sound
+            "240 quarter notes a minute", "mirrored places", "30 milliseconds",             // timing
+            "262,144 bytes", "first 16 tracks", "131,072 events per track",                  // limits
+            "SOLVANE_LANG=en", "Escape closes it",
+        };
+        for (const char* answer : answers) QVERIFY2(page.contains(QString::fromUtf8(answer)), answer);
+    }
+
+    // At its default size, and narrowed to fit beside the dialog, the page
+    // needs no sideways scrolling; Escape closes the window, and Help brings
+    // the same window back.
+    void builtInWindowFitsItsPageAndEscapeClosesIt() {
+        Scene scene;
+        solvane::QtHelpViewer help([](const QString&, const QStringList&) { return false; });
+        QVERIFY(help.ShowTopic("Solvane.chm", "top.htm"));
+        QTextBrowser* window = help.Window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(window->size(), solvane::QtHelpViewer::WindowSize(window->screen()->availableGeometry()));
+        for (const int width : {window->width(), solvane::QtHelpViewer::kNarrowestWidth}) {
+            window->resize(width, window->height());
+            QTest::qWait(50);
+            QCOMPARE(window->horizontalScrollBar()->maximum(), 0);
+        }
+        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+        QVERIFY(help.ShowTopic("Solvane.chm", "top.htm"));
+        QVERIFY(help.Window() == window && window->isVisible());
+    }
+
+    void helpWindowOpensBesideTheDialogNotOverIt() {
+        Scene scene;
+        solvane::QtHelpViewer help([](const QString&, const QStringList&) { return false; });
+        // Small and at the left, so that the screen (800 pixels wide offscreen) has room beside it.
+        QDialog owner;
+        owner.setGeometry(10, 40, 120, 100);
+        QRect ownerFrame;
+        QRect helpFrame;
+        solvane::test::WhenModal<QDialog> asker([&](QDialog* dialog) {
+            help.ShowTopic("Solvane.chm", "top.htm");
+            ownerFrame = dialog->frameGeometry();
+            helpFrame = help.Window()->frameGeometry();
+            dialog->accept();
+        });
+        owner.exec();
+        QVERIFY(asker.seen());
+        QVERIFY(helpFrame.isValid());
+        QVERIFY(!helpFrame.intersects(ownerFrame));
+        QVERIFY(helpFrame.left() > ownerFrame.right());
+    }
+
+    void helpWindowGoesWhereTheScreenHasRoom() {
+        const QRect wide(0, 0, 1920, 1080);
+        const QRect laptop(0, 0, 1280, 800);
+        const struct {
+            QRect screen;
+            QRect owner;
+            QRect expected;
+        } cases[] = {
+            {wide, QRect(100, 100, 360, 250), QRect(472, 100, 640, 600)},    // room on the right
+            {wide, QRect(1500, 200, 360, 250), QRect(848, 200, 640, 600)},   // on the left only
+            {wide, QRect(100, 900, 360, 150), QRect(472, 450, 640, 600)},    // lifted onto the screen
+            {laptop, QRect(420, 200, 420, 290), QRect(852, 170, 428, 600)},  // narrowed on the right
+            {laptop, QRect(500, 200, 420, 290), QRect(0, 170, 488, 600)},    // narrowed on the left
+        };
+        for (const auto& c : cases) {
+            const QRect place = solvane::QtHelpViewer::BesideGeometry(c.owner, c.screen);
+            QCOMPARE(place, c.expected);
+            QVERIFY(!place.intersects(c.owner));
+        }
+        // No room for the narrowest beside it: on the screen, over part of the dialog.
+        const QRect small(0, 0, 800, 600);
+        QCOMPARE(solvane::QtHelpViewer::BesideGeometry(QRect(200, 100, 360, 250), small), QRect(160, 12, 640, 558));
     }
 };
 

@@ -41,10 +41,12 @@ std::string Quoted(const std::string& arg) {
 
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-CliRun RunCli(const std::vector<std::string>& args) {
+// environment: assignments for env(1), e.g. "SOLVANE_LANG=en".
+CliRun RunCli(const std::vector<std::string>& args, const std::string& environment = "") {
     const TempFile out("stdout.txt");
     const TempFile err("stderr.txt");
-    std::string command = Quoted(SOLVANE_CLI);
+    std::string command = environment.empty() ? "" : "env " + environment + " ";
+    command += Quoted(SOLVANE_CLI);
     for (const std::string& arg : args) command += " " + Quoted(arg);
     command += " >" + Quoted(out.path()) + " 2>" + Quoted(err.path());
     const int raw = std::system(command.c_str());
@@ -287,6 +289,47 @@ TEST(CliReports, EachReportIsOneLineWithModuleCodeAndText) {
         EXPECT_EQ(run.err, c.err);
         EXPECT_THAT(run.out, IsEmpty());
         EXPECT_EQ(std::filesystem::exists(out.path()), c.status == 0 || c.status == 3);
+    }
+}
+
+// The language changes the texts only: the module, the code, the exit status
+// and the file written stay.
+TEST(CliReports, EnglishIsShownOnRequestAndJapaneseOtherwise) {
+    const Bytes tempoZero =
+        SmfBuilder().Header(0, 1, 96).Track({0x00, 0xFF, 0x51, 0x03, 0, 0, 0, 0x00, 0xFF, 0x2F, 0x00}).Bytes();
+    const std::string japanese = "solvane-cli: MidiTrackData 0x0D000005: テンポに誤りがあります。\n";
+    const std::string english = "solvane-cli: MidiTrackData 0x0D000005: The tempo is wrong.\n";
+    const struct {
+        const char* environment;
+        std::vector<std::string> before;
+        std::vector<std::string> after;
+        const std::string& expected;
+    } cases[] = {
+        {"-u SOLVANE_LANG", {}, {}, japanese},
+        {"-u SOLVANE_LANG", {"--lang", "en"}, {}, english},
+        {"-u SOLVANE_LANG", {}, {"--lang=en"}, english},
+        {"SOLVANE_LANG=en", {}, {}, english},
+        {"SOLVANE_LANG=en", {"--lang=ja"}, {}, japanese},
+        {"SOLVANE_LANG=fr", {}, {}, japanese},
+    };
+    const TempFile in(tempoZero, "in.mid");
+    const TempFile out("out.mid");
+    const Bytes expectedFile = Saved(in.path(), false, false);
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.before;
+        args.insert(args.end(), {"convert", in.path(), out.path()});
+        args.insert(args.end(), c.after.begin(), c.after.end());
+        SCOPED_TRACE(std::string(c.environment) + " " + std::to_string(args.size()));
+        const CliRun run = RunCli(args, c.environment);
+        EXPECT_EQ(run.status, 3);
+        EXPECT_EQ(run.err, c.expected);
+        EXPECT_EQ(out.Read(), expectedFile);
+    }
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--lang", "de", "info", in.path()},
+                                                std::vector<std::string>{"info", in.path(), "--lang"}}) {
+        const CliRun run = RunCli(bad);
+        EXPECT_EQ(run.status, 64);
+        EXPECT_THAT(run.err, HasSubstr("--lang"));
     }
 }
 

@@ -129,6 +129,10 @@ TEST(LoaderRefusal, FilesThatLoadNothingAreReportedAsTabled) {
         {"format 1 without MThd", format1NoHeader, {kF1NoHeader}},
         // Zero bytes read as format 0; the song finds no track chunk in them.
         {"empty file", Bytes{}, {kTrackNoChunk, kTrackInternalError}},
+        // RIFF files other than a MIDI file in an RMID wrapper are no MIDI files.
+        {"RIFF WAVE", test::RiffFile("WAVE", {{"fmt ", Bytes(16, 1)}, {"data", Format0()}}), {kLoaderNotMidi}},
+        {"RIFF RMID without data", test::RiffFile("RMID", {{"LIST", Bytes(10, 'i')}}), {kLoaderNotMidi}},
+        {"RIFF RMID whose data is no SMF", test::RiffFile("RMID", {{"data", Bytes(40, 0)}}), {kLoaderNotMidi}},
     };
     for (const RefusedCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -171,6 +175,41 @@ TEST(LoaderFormats, PrefixedFileLoadsLikeTheBareFile) {
         EXPECT_EQ(b.song->division, a.song->division);
         EXPECT_EQ(test::TimedEvents(*b.song->track), test::TimedEvents(*a.song->track));
         EXPECT_EQ(test::Notes(*b.song->track), kNotes);
+    }
+}
+
+// The file is read twice, by the loader and by the song or the format-1
+// reader: both see the wrapped file, and the song is the bare file's.
+TEST(LoaderFormats, RiffWrappedFileLoadsLikeTheFileItWraps) {
+    Bytes cut = Format1();
+    cut.resize(cut.size() - 6);  // the second track loses its End of Track
+    const Bytes list = {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 5, 0, 0, 0, 'T', 'i', 't', 'l', 'e'};
+    const struct {
+        const char* name;
+        Bytes bare;
+        Bytes wrapped;
+    } cases[] = {
+        {"format 0", Format0(), test::RiffFile("RMID", {{"data", Format0()}})},
+        {"format 1 after a list", Format1(), test::RiffFile("RMID", {{"LIST", list}, {"data", Format1()}})},
+        {"format 1 before a list", Format1(), test::RiffFile("RMID", {{"data", Format1()}, {"LIST", list}})},
+        {"data claiming more than the file holds", cut,
+         test::RiffFile("RMID", {{"data", cut, static_cast<std::uint32_t>(Format1().size())}})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempFile bareFile(c.bare);
+        const TempFile wrappedFile(c.wrapped, "test.rmi");
+        RecordingSink bareSink;
+        MidiFileLoader a(bareFile.path(), MidiFileLoader::AndBuildSong{});
+        const std::vector<std::uint32_t> bareCodes = bareSink.codes();
+        RecordingSink wrappedSink;
+        MidiFileLoader b(wrappedFile.path(), MidiFileLoader::AndBuildSong{});
+        EXPECT_EQ(wrappedSink.codes(), bareCodes);
+        EXPECT_EQ(b.size, static_cast<std::int32_t>(c.bare.size()));
+        ASSERT_NE(a.song, nullptr);
+        ASSERT_NE(b.song, nullptr);
+        EXPECT_EQ(b.song->division, a.song->division);
+        EXPECT_EQ(test::TimedEvents(*b.song->track), test::TimedEvents(*a.song->track));
     }
 }
 

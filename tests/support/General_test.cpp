@@ -218,6 +218,60 @@ TEST(MacBinaryHeader, WithoutSignatureAnyPrefixIsDroppedButAShortImageIsLeftAlon
     EXPECT_EQ(shortSize, 100);  // a size never goes below zero
 }
 
+// A RIFF "RMID" file is read as the Standard MIDI File in its data chunk:
+// the block holds that file alone, zeros behind it, and the limit counts its
+// bytes. Every other RIFF file is read as it is.
+TEST(RiffMidiFiles, AreReadAsTheWrappedFileAndOthersAsTheyAre) {
+    const auto smfOf = [](std::size_t n) { return test::Concat({Bytes{'M', 'T', 'h', 'd'}, Pattern(n - 4)}); };
+    const Bytes smf = smfOf(301);  // odd: the chunk is padded
+    const Bytes info = {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 3, 0, 0, 0, 'a', 'b', 'c'};
+    Bytes cut = smf;
+    cut.resize(200);
+    struct Case {
+        const char* name;
+        Bytes file;
+        Bytes expected;  // the image a read must give
+        bool tooLarge;
+    };
+    const std::vector<Case> cases = {
+        {"data alone", test::RiffFile("RMID", {{"data", smf}}), smf, false},
+        {"data, then a list", test::RiffFile("RMID", {{"data", smf}, {"LIST", info}}), smf, false},
+        {"an odd list, then data", test::RiffFile("RMID", {{"LIST", info}, {"data", smf}}), smf, false},
+        {"data claiming more than the file holds", test::RiffFile("RMID", {{"data", cut, 301}}), cut, false},
+        {"262,143 bytes wrapped", test::RiffFile("RMID", {{"data", smfOf(262143)}}), smfOf(262143), false},
+        {"262,144 bytes wrapped", test::RiffFile("RMID", {{"data", smfOf(262144)}}), smfOf(262144), true},
+        {"300,000 bytes wrapped", test::RiffFile("RMID", {{"data", smfOf(300000)}}), smfOf(262144), true},
+    };
+    const std::vector<Bytes> asTheyAre = {
+        test::RiffFile("WAVE", {{"data", smf}}),
+        test::RiffFile("RMID", {{"LIST", info}}),
+        test::RiffFile("RMID", {{"data", Pattern(40)}}),
+        test::RiffFile("RMID", {{"data", Bytes{'M', 'T', 'h', 'd'}, 2}}),
+        test::RiffFile("RMID", {}),
+    };
+    std::vector<Case> all = cases;
+    for (const Bytes& file : asTheyAre) all.push_back({"not unwrapped", file, file, false});
+    for (const Case& c : all) {
+        SCOPED_TRACE(c.name);
+        RecordingSink sink;
+        const TempFile file(c.file);
+        Bytes block(kImageCapacity + 16, kGuard);
+        std::int32_t size = -1;
+
+        EXPECT_EQ(ReadWholeFile(file.path(), block.data(), size), 1);
+
+        ASSERT_EQ(size, static_cast<std::int32_t>(c.expected.size()));
+        EXPECT_TRUE(std::equal(c.expected.begin(), c.expected.end(), block.begin()));
+        // Nothing of the wrapper is left behind the wrapped file.
+        const auto read = std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(c.file.size()), kImageCapacity);
+        EXPECT_TRUE(std::all_of(block.begin() + size, block.begin() + std::max<std::ptrdiff_t>(read, size),
+                                [](auto b) { return b == 0; }));
+        EXPECT_TRUE(std::all_of(block.begin() + kImageCapacity, block.end(), [](auto b) { return b == kGuard; }));
+        EXPECT_EQ(sink.codes(), c.tooLarge ? std::vector<std::uint32_t>{kGeneralDataTooLarge}
+                                           : std::vector<std::uint32_t>{});
+    }
+}
+
 TEST(VariableLengthQuantity, EncodesTheStandardForms) {
     struct Case {
         std::uint32_t value;

@@ -46,6 +46,23 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
+Bytes RiffFile(const char form[4], const std::vector<RiffChunk>& chunks) {
+    const auto le32 = [](Bytes& out, std::size_t value) {
+        for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+    };
+    Bytes body(form, form + 4);
+    for (const RiffChunk& chunk : chunks) {
+        body.insert(body.end(), chunk.id, chunk.id + 4);
+        le32(body, chunk.claimed.value_or(static_cast<std::uint32_t>(chunk.body.size())));
+        body.insert(body.end(), chunk.body.begin(), chunk.body.end());
+        if (chunk.body.size() % 2 != 0) body.push_back(0);
+    }
+    Bytes file = {'R', 'I', 'F', 'F'};
+    le32(file, body.size());
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
 namespace {
 std::filesystem::path MakeTempDir() {
     static std::atomic<int> counter{0};

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,16 @@ private:
 Bytes VarLen(std::uint32_t value);
 // A and B one after the other.
 Bytes Concat(std::initializer_list<Bytes> parts);
+
+// One chunk of a RIFF file: its id, its body and the length its header
+// claims (the body's own unless given).
+struct RiffChunk {
+    const char* id;
+    solvane::test::Bytes body;
+    std::optional<std::uint32_t> claimed = std::nullopt;
+};
+// "RIFF", the length, the form type and the chunks, each padded to an even length.
+Bytes RiffFile(const char form[4], const std::vector<RiffChunk>& chunks);
 
 // A file in a fresh temporary folder, removed with the object.
 class TempFile {

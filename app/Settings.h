@@ -1,0 +1,35 @@
+#pragma once
+// The user's choices that outlive a run, kept with QSettings in
+// ~/.config/solvane/solvane.conf (an INI file), or in a file of the
+// caller's choosing. The window owns one; the core never reads it: what a
+// choice means to the core is handed over as a plain value. A value missing
+// or not understood reads as the program's default.
+
+#include <QString>
+#include <memory>
+
+#include "support/MessageLanguage.h"
+
+class QSettings;
+
+namespace solvane {
+
+class Settings {
+public:
+    Settings();  // the user's file
+    explicit Settings(const QString& file);
+    ~Settings();
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
+
+    // The language of the reports, captions and about box: Japanese unless chosen.
+    Language MessageLanguage() const;
+    void SetMessageLanguage(Language language);
+
+    QString FileName() const;
+
+private:
+    std::unique_ptr<QSettings> store_;
+};
+
+}  // namespace solvane
