@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "support/MessageLanguage.h"
+#include "messages/MessageLanguage.h"
 
 namespace solvane {
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "support/MessageLanguage.h"
+#include "messages/MessageLanguage.h"
 
 class QAbstractButton;
 class QAction;

@@ -8,7 +8,7 @@
 #include <QString>
 #include <memory>
 
-#include "support/MessageLanguage.h"
+#include "messages/MessageLanguage.h"
 
 class QSettings;
 

@@ -27,7 +27,7 @@
 #include "song/MidiF0Data.h"
 #include "song/MidiFileLoader.h"
 #include "support/General.h"
-#include "support/MessageLanguage.h"
+#include "messages/MessageLanguage.h"
 #include "support/Messages.h"
 
 namespace {

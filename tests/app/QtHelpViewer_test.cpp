@@ -14,7 +14,7 @@
 
 #include "app/MainDialog.h"
 #include "app/QtHelpViewer.h"
-#include "support/MessageLanguage.h"
+#include "messages/MessageLanguage.h"
 #include "support/Messages.h"
 #include "tests/app/AppTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "support/MessageLanguage.h"
+#include "messages/MessageLanguage.h"
 
 #include <gtest/gtest.h>
 
