@@ -23,6 +23,7 @@ public:
 private:
     int fd_ = -1;
     std::string path_;
+    std::size_t size_ = 0;
     bool unlinkAtEnd_ = false;
 };
 

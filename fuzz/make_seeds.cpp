@@ -1,6 +1,7 @@
 // Writes the generated seed files of the fuzz targets into a folder: small
 // Standard MIDI Files that between them reach every branch of the reader and
-// the transformations, some of them damaged on purpose.
+// the transformations, some of them damaged on purpose, and a few pairs of
+// files in a row.
 // Usage: solvane_make_seeds FOLDER
 
 #include <cstdint>
@@ -140,6 +141,12 @@ std::vector<std::pair<std::string, Bytes>> Seeds() {
         {"escape-past-end", SmfBuilder().Header(0, 1, 96).Track({0x00, 0xF7, 0x40, 0x01, 0x02}).Bytes()},
         {"five-byte-varlen", Format0({0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 100, 0x10, 0x80, 60, 0})},
     };
+    // Two files in a row, for the target that loads one after the other: the
+    // second's track starts with data bytes, read with no status when alone.
+    const Bytes startsWithData = Format0({0x00, 60, 100, 0x60, 60, 0});
+    seeds.emplace_back("pair-format0-then-data-first", Concat({Format0(song), startsWithData}));
+    seeds.emplace_back("pair-format1-then-data-first",
+                       Concat({Format1({Notes(0, 60, 3, 48), {0x00, 0xB3, 7, 90}}), startsWithData}));
     // A piece of a few thousand events, as real songs are.
     Bytes many;
     for (int bar = 0; bar < 64; ++bar) many = Concat({many, Notes(bar % 16, 36 + bar % 48, 24, 12)});

@@ -15,7 +15,7 @@ solvane_install_packages $SOLVANE_BUILD_PACKAGES $SOLVANE_CHECK_PACKAGES
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ "${#targets[@]}" -eq 0 ] && targets=(fuzz_load_save fuzz_load_play)
+[ "${#targets[@]}" -eq 0 ] && targets=(fuzz_load_save fuzz_load_play fuzz_second_load)
 build="${BUILD_DIR:-$root/build-fuzz}"
 jobs="${SOLVANE_JOBS:-$(nproc)}"
 # Inputs are cut at 4 KB: each runs the load, four saves and four reloads

@@ -113,7 +113,9 @@ void MidiF0Data::WriteSmf() {
     track->RaiseSysex();
     track->OffsBeforeOns();
     track->WriteTrack();
-    std::uint8_t* bytes = MutableBytes();
+    // The image grows to what was written (a refused track leaves the
+    // track's image as it was, empty for every copy).
+    std::uint8_t* bytes = MutableBytes(14 + track->size);
     if (bytes != nullptr) {
         const std::int32_t chunk = std::min(track->size, kImageCapacity - 14);
         std::memcpy(bytes + 14, track->Bytes(), static_cast<std::size_t>(chunk));
@@ -123,7 +125,7 @@ void MidiF0Data::WriteSmf() {
 }
 
 void MidiF0Data::WriteHeader() {
-    std::uint8_t* bytes = MutableBytes();
+    std::uint8_t* bytes = MutableBytes(14);
     if (bytes == nullptr) return;
     static constexpr std::uint8_t kHeader[12] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1};
     std::memcpy(bytes, kHeader, sizeof kHeader);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
+#include <limits>
 #include <vector>
 
 #include "support/General.h"
@@ -190,10 +192,15 @@ void MidiTrackData::WriteTrack() {
     // file that filled the whole image would read back as cut ("data too
     // large"), so one byte stays free.
     constexpr std::size_t kChunkCapacity = kImageCapacity - 14 - 1;
-    std::vector<std::uint8_t> chunk(kChunkCapacity);
-    std::size_t used = 8;
+    // What a file can carry in one delta, and what the reader takes from a
+    // track: no time past what a delta holds.
+    constexpr std::int64_t kLongestTime = std::numeric_limits<std::int32_t>::max();
+    std::vector<std::uint8_t> chunk(8);
+    chunk.reserve(std::min(kChunkCapacity, 4 * events.size() + 8));
     std::vector<std::uint8_t> bytes;  // one event's
     std::int64_t carried = 0;         // deltas of events that could not be written
+    std::int64_t time = 0;
+    bool clamped = false;
     for (const MusicEvent& event : events) {
         bytes.clear();
         const std::int32_t n = EncodeEvent(event, bytes);
@@ -204,34 +211,33 @@ void MidiTrackData::WriteTrack() {
         }
         carried = 0;
         if (n > kImageCapacity) ReportTrackWarning(kTrackOversizedEvent);
-        if (delta < 0 || delta > kMaxVarLen) {
-            ReportError(kTrackInternalError);  // a time no file can carry
-            delta = std::clamp<std::int64_t>(delta, 0, kMaxVarLen);
+        const std::int64_t fits = std::clamp<std::int64_t>(delta, 0, std::min<std::int64_t>(kMaxVarLen, kLongestTime - time));
+        if (fits != delta && !clamped) {
+            clamped = true;
+            ReportError(kTrackInternalError);  // a time no file can carry: said once a track
         }
+        time += fits;
         std::uint8_t deltaBytes[4] = {};
-        const auto deltaLength = static_cast<std::size_t>(EncodeVarLen(static_cast<std::uint32_t>(delta), deltaBytes));
+        const int deltaLength = EncodeVarLen(static_cast<std::uint32_t>(fits), deltaBytes);
         // The chunk must fit the image and still close with its End of Track.
         const std::size_t room = &event == &events.back() ? 0 : sizeof kEndOfTrack;
-        if (used + deltaLength + bytes.size() + room > kChunkCapacity) {
+        if (chunk.size() + static_cast<std::size_t>(deltaLength) + bytes.size() + room > kChunkCapacity) {
             ReportGeneralError(kGeneralDataTooLarge);
-            std::memcpy(chunk.data() + used, kEndOfTrack, sizeof kEndOfTrack);
-            used += sizeof kEndOfTrack;
+            chunk.insert(chunk.end(), std::begin(kEndOfTrack), std::end(kEndOfTrack));
             break;
         }
-        std::memcpy(chunk.data() + used, deltaBytes, deltaLength);
-        std::memcpy(chunk.data() + used + deltaLength, bytes.data(), bytes.size());
-        used += deltaLength + bytes.size();
+        chunk.insert(chunk.end(), deltaBytes, deltaBytes + deltaLength);
+        chunk.insert(chunk.end(), bytes.begin(), bytes.end());
     }
-    const auto length = static_cast<std::uint32_t>(used - 8);
-    std::memcpy(chunk.data(), "MTrk", 4);
-    chunk[4] = static_cast<std::uint8_t>(length >> 24);
-    chunk[5] = static_cast<std::uint8_t>(length >> 16);
-    chunk[6] = static_cast<std::uint8_t>(length >> 8);
-    chunk[7] = static_cast<std::uint8_t>(length);
-    std::uint8_t* image = MutableBytes();
+    const auto length = static_cast<std::uint32_t>(chunk.size() - 8);
+    const std::uint8_t header[8] = {'M', 'T', 'r', 'k', static_cast<std::uint8_t>(length >> 24),
+                                    static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 8),
+                                    static_cast<std::uint8_t>(length)};
+    std::copy(std::begin(header), std::end(header), chunk.begin());
+    std::uint8_t* image = MutableBytes(static_cast<std::int32_t>(chunk.size()));
     if (image == nullptr) return;
-    std::memcpy(image, chunk.data(), used);
-    size = static_cast<std::int32_t>(used);
+    std::memcpy(image, chunk.data(), chunk.size());
+    size = static_cast<std::int32_t>(chunk.size());
     cursor = size;
     state = kStateImage;
 }
