@@ -22,11 +22,10 @@ MidiFileLoader::MidiFileLoader(const std::string& path, AndBuildSong) {
 }
 
 void MidiFileLoader::Load(const std::string& path) {
-    raw = MemoryBlock(kImageCapacity);
     reader.reset();
     song.reset();
     size = 0;
-    if (raw.empty() || ReadWholeFile(path, raw.data(), size) == 0) return;
+    if (ReadWholeFile(path, raw, size) == 0) return;
     switch (MidiF0Data::DetectFormat(raw.data(), size)) {
         case 0: {
             // The file is read once more by the song; its errors are reported

@@ -27,12 +27,8 @@ std::uint8_t* ByteImage::MutableBytes(std::int32_t room) {
 }
 
 int ByteImage::LoadFromFile(const std::string& path) {
-    std::uint8_t* bytes = MutableBytes();
-    if (bytes == nullptr) {
-        size = 0;
-        return 0;
-    }
-    return ReadWholeFile(path, bytes, size);
+    tried_ = true;  // a failed allocation is reported by the read
+    return ReadWholeFile(path, block_, size);
 }
 
 void ByteImage::SaveWithDialog() {

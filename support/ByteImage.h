@@ -1,11 +1,10 @@
 #pragma once
 // The bytes of a Standard MIDI File (or of one chunk): a fixed image of
 // kImageCapacity bytes, the number of valid bytes and a read/write position.
-// The base of the song, the multi-track form and the track. The block is taken
-// on first write; until then the image reads as zeros, like a fresh block. A
-// track read from a file takes a block of just its chunk's size: it never
-// holds more, and a piece has up to 33 of them. Asking for the whole image
-// later grows that block to full size.
+// The base of the song, the multi-track form and the track. A block holds
+// only what the image needs (the file read, the chunk a track reads, the file
+// a song writes); everything past it reads as zeros, like a fresh image, and
+// asking for more room later grows the block.
 
 #include <cstdint>
 #include <string>
@@ -33,7 +32,8 @@ public:
         return offset >= 0 && offset < Readable() ? Bytes()[offset] : 0;
     }
 
-    // Reads the whole file; 1, or 0 with size 0 when it does not open.
+    // Reads the whole file into a block of its size; 1, or 0 with size 0
+    // when it does not open.
     int LoadFromFile(const std::string& path);
     // Asks for a name and writes the first size bytes; cancelling writes nothing.
     void SaveWithDialog();

@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
+#include <utility>
 
 #include "platform/FileChooser.h"
+#include "support/MemoryBlock.h"
 #include "support/Messages.h"
 
 namespace solvane {
@@ -20,29 +24,48 @@ using File = std::unique_ptr<std::FILE, CloseFile>;
 
 void ReportGeneralError(std::uint32_t code) { ReportModuleError(Module::kGeneral, code); }
 
-int ReadWholeFile(const std::string& path, std::uint8_t* block, std::int32_t& size) {
+int ReadWholeFile(const std::string& path, MemoryBlock& block, std::int32_t& size) {
+    constexpr auto kCapacity = static_cast<std::size_t>(kImageCapacity);
+    constexpr std::size_t kHeader = 14;
     size = 0;
     File file(std::fopen(path.c_str(), "rb"));
-    if (!file || block == nullptr) {
+    if (!file) {
         ReportGeneralError(kGeneralCannotOpen);
         return 0;
     }
-    std::size_t read = std::fread(block, 1, kImageCapacity, file.get());
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);  // the reads go straight into the block
+    // Room for one byte more than the file holds, so that the read ends short
+    // at its end; a file whose size the system cannot tell (a pipe) gets a
+    // whole image, and so does one that grew meanwhile.
+    std::error_code unknown;
+    const std::uintmax_t expected = std::filesystem::file_size(path, unknown);
+    std::size_t room = unknown ? kCapacity : static_cast<std::size_t>(std::clamp<std::uintmax_t>(expected + 1, kHeader, kCapacity));
+    block = MemoryBlock(room);
+    if (block.empty()) return 0;  // reported as out of memory
+    std::size_t read = std::fread(block.data(), 1, room, file.get());
+    if (read == room && room < kCapacity) {
+        MemoryBlock whole(kCapacity);
+        if (whole.empty()) return 0;
+        std::memcpy(whole.data(), block.data(), read);
+        block = std::move(whole);
+        read += std::fread(block.data() + read, 1, kCapacity - read, file.get());
+    }
     std::uint32_t claimed = 0;
-    if (const std::int32_t offset = FindRiffMidiData(block, static_cast<std::int32_t>(read), claimed); offset > 0) {
+    if (const std::int32_t offset = FindRiffMidiData(block.data(), static_cast<std::int32_t>(read), claimed); offset > 0) {
         // Only the wrapped file is kept. The limit is the wrapped file's, so
         // what the wrapper pushed past the block is read on; zeros take the
         // place of the wrapper's bytes behind it, as behind any file read.
-        const std::size_t wanted = std::min<std::size_t>(claimed, kImageCapacity);
+        std::uint8_t* bytes = block.data();
+        const std::size_t wanted = std::min<std::size_t>(claimed, kCapacity);
         std::size_t kept = std::min(read - static_cast<std::size_t>(offset), wanted);
-        std::memmove(block, block + offset, kept);
-        if (kept < wanted && read == kImageCapacity) kept += std::fread(block + kept, 1, wanted - kept, file.get());
-        std::memset(block + kept, 0, read - kept);
+        std::memmove(bytes, bytes + offset, kept);
+        if (kept < wanted && read == kCapacity) kept += std::fread(bytes + kept, 1, wanted - kept, file.get());
+        std::memset(bytes + kept, 0, read - std::min(read, kept));
         read = kept;
     }
     // A folder opens but cannot be read; to the user that is a file that did not open.
     if (std::ferror(file.get())) {
-        std::memset(block, 0, read);
+        block = MemoryBlock();
         ReportGeneralError(kGeneralCannotOpen);
         return 0;
     }

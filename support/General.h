@@ -10,17 +10,21 @@
 
 namespace solvane {
 
+class MemoryBlock;
+
 // Every file image holds at most this many bytes; a longer file is cut.
 inline constexpr std::int32_t kImageCapacity = 0x40000;
 
 void ReportGeneralError(std::uint32_t code);
 
-// Reads at most kImageCapacity bytes into block (which holds that many).
-// Returns 1 and the byte count in size, or 0 with size 0 when the file does
-// not open. A file that fills the whole block is reported but still read.
-// A RIFF "RMID" file is read as the Standard MIDI File it wraps: the block
-// then holds that file alone, and the limit counts its bytes only.
-int ReadWholeFile(const std::string& path, std::uint8_t* block, std::int32_t& size);
+// Reads at most kImageCapacity bytes of the file into block, made here with
+// room for the file (never less than a file header, so that the fields a
+// short file lacks read as zeros; zeros follow whatever was read). Returns 1
+// and the byte count in size, or 0 with size 0 when the file does not open.
+// A file that fills a whole image is reported but still read. A RIFF "RMID"
+// file is read as the Standard MIDI File it wraps: the block then holds that
+// file alone, and the limit counts its bytes only.
+int ReadWholeFile(const std::string& path, MemoryBlock& block, std::int32_t& size);
 void WriteWholeFile(const std::string& path, const std::uint8_t* block, std::int32_t size);
 
 // filter is "description|pattern|" pairs. 1 when a file was chosen, 0 when cancelled.

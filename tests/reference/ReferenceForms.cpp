@@ -421,9 +421,9 @@ void ReportLoader(std::uint32_t code) { ReportModuleError(Module::kMidiFileLoade
 
 Loaded Load(const std::string& path) {
     Loaded loaded;
-    MemoryBlock raw(kImageCapacity);
+    MemoryBlock raw;
     std::unique_ptr<MidiF1Data> reader;
-    if (raw.empty() || ReadWholeFile(path, raw.data(), loaded.size) == 0) return loaded;
+    if (ReadWholeFile(path, raw, loaded.size) == 0) return loaded;
     switch (MidiF0Data::DetectFormat(raw.data(), loaded.size)) {
         case 0: {
             const std::unique_ptr<MidiF0Data> single = ReadFormat0(path);
