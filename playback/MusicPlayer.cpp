@@ -93,7 +93,7 @@ int PlayThread(PlayRequest request, std::uint64_t generation) {
     record.idle = 0;
     std::unique_ptr<MidiPlayer> player;
     int exitCode = 0;
-    const auto stopWhileStarting = [&record, generation] { return record.stopThrough.load() >= generation; };
+    const auto stopWhileStarting = [generation] { return musicPlayer.stopThrough.load() >= generation; };
     if (record.Start(request.song.get(), player, stopWhileStarting) == 0) {
         if (request.onFinished) request.onFinished();
         request.song.reset();
