@@ -12,10 +12,6 @@ std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::string& path) {
     return loader;
 }
 
-std::unique_ptr<MidiFileLoader> LoadAsTheCommandLineDoes(const std::string& path) {
-    return std::make_unique<MidiFileLoader>(path, MidiFileLoader::AndBuildSong{});
-}
-
 bool SameSong(const MidiF0Data* a, const MidiF0Data* b) {
     if (a == nullptr || b == nullptr) return a == b;
     if (a->state != b->state || a->division != b->division) return false;
@@ -28,12 +24,20 @@ bool SameSong(const MidiF0Data* a, const MidiF0Data* b) {
     });
 }
 
-std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& loaded, bool horizontal, bool vertical) {
-    MidiF0Data copy(loaded);
-    copy.ToEventForm();
+std::unique_ptr<MidiF0Data> InEventForm(const MidiF0Data& loaded) {
+    auto copy = std::make_unique<MidiF0Data>(loaded);
+    copy->ToEventForm();
+    return copy;
+}
+
+std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& eventForm, bool horizontal, bool vertical) {
+    MidiF0Data copy(kStateEventForm);
+    copy.division = eventForm.division;
+    copy.track->events = eventForm.track->events;
     if (horizontal) copy.ReverseHorizontal();
     if (vertical) copy.ReverseVertical();
     copy.WriteSmf();
+    if (!copy.HoldsWrittenFile()) return {};
     return std::vector<std::uint8_t>(copy.Bytes(), copy.Bytes() + copy.size);
 }
 

@@ -14,15 +14,15 @@ namespace solvane::fuzz {
 // Load: the loader reads the file; a song is built when something was read.
 std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::string& path);
 
-// The command line's load: the loader loads and builds at once.
-std::unique_ptr<MidiFileLoader> LoadAsTheCommandLineDoes(const std::string& path);
-
 // Both songs absent, or alike in state, division and every field and data
 // byte of every event.
 bool SameSong(const MidiF0Data* a, const MidiF0Data* b);
 
-// Save: copy, event form, the ticked reversals, writing. The written image.
-std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& loaded, bool horizontal, bool vertical);
+// Save's first steps, the same for every box: a copy in event form.
+std::unique_ptr<MidiF0Data> InEventForm(const MidiF0Data& loaded);
+// The rest of Save on a copy of that: the ticked reversals, writing. What
+// Save writes: nothing without a complete track.
+std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& eventForm, bool horizontal, bool vertical);
 
 // Play's preparation of its own copy: division 96, event form, leading bars trimmed.
 std::unique_ptr<MidiF0Data> PrepareForPlay(const MidiF0Data& loaded);

@@ -14,7 +14,7 @@ const std::uint8_t* ByteImage::ZeroImage() { return kZeros; }
 std::uint8_t* ByteImage::MutableBytes(std::int32_t room) {
     const auto wanted = static_cast<std::size_t>(std::clamp(room, 1, kImageCapacity));
     if (!block_.empty() && block_.size() < wanted) {
-        MemoryBlock grown(kImageCapacity);
+        MemoryBlock grown(wanted);
         if (grown.empty()) return nullptr;
         std::memcpy(grown.data(), block_.data(), block_.size());
         block_ = std::move(grown);
