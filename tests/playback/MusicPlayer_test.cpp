@@ -11,11 +11,11 @@
 #include <thread>
 
 #include "support/General.h"
-#include "tests/playback/PlayTestSong.h"
 #include "tests/support/ManualTimer.h"
 #include "tests/support/RecordingMidiOut.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/RefusingThreadStarter.h"
+#include "tests/support/SongProbe.h"
 
 namespace solvane {
 namespace {

@@ -65,7 +65,7 @@ std::vector<Note> Notes(const MidiTrackData& track) {
     return notes;
 }
 
-std::unique_ptr<MidiF0Data> SongWith(std::int32_t state, std::vector<MusicEvent> events, std::int32_t division) {
+std::unique_ptr<MidiF0Data> SongOf(std::int32_t state, std::vector<MusicEvent> events, std::int32_t division) {
     auto song = std::make_unique<MidiF0Data>(state);
     song->division = division;
     song->track->events = std::move(events);

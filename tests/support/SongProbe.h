@@ -60,7 +60,7 @@ std::ostream& operator<<(std::ostream& out, const Note& note);
 std::vector<Note> Notes(const MidiTrackData& track);
 
 // A song in the given state whose track holds events (state 1 or 2).
-std::unique_ptr<MidiF0Data> SongWith(std::int32_t state, std::vector<MusicEvent> events, std::int32_t division = 96);
+std::unique_ptr<MidiF0Data> SongOf(std::int32_t state, std::vector<MusicEvent> events, std::int32_t division = 96);
 
 // The dialog's Save on a loaded song: copy, event form, the ticked
 // reversals, writing. Returns the bytes Save would write: none when the
