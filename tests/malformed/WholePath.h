@@ -20,18 +20,6 @@
 
 namespace solvane::test {
 
-inline const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
-
-// A note of length ticks on channel, with explicit statuses.
-inline Bytes NoteBytes(int channel, int key, std::uint32_t length) {
-    return Concat({{0x00, static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key), 100},
-                   VarLen(length),
-                   {static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}});
-}
-
-// A format-0 file at 96 ticks a quarter: body and an End of Track.
-inline Bytes Format0(const Bytes& body) { return SmfBuilder().Header(0, 1, 96).Track(Concat({body, kEnd})).Bytes(); }
-
 // A report that a file the program wrote must never cause when it is loaded
 // again: a damaged header, chunk or event, or a refused operation. The size
 // warning, the long-event report and "data too large" are not among them.

@@ -46,6 +46,14 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
+Bytes NoteBytes(int channel, int key, std::uint32_t length) {
+    return Concat({{0x00, static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key), 100},
+                   VarLen(length),
+                   {static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}});
+}
+
+Bytes Format0(const Bytes& body) { return SmfBuilder().Header(0, 1, 96).Track(Concat({body, kEnd})).Bytes(); }
+
 namespace {
 std::filesystem::path MakeTempDir() {
     static std::atomic<int> counter{0};

@@ -32,6 +32,15 @@ Bytes VarLen(std::uint32_t value);
 // A and B one after the other.
 Bytes Concat(std::initializer_list<Bytes> parts);
 
+// An End of Track at delta 0.
+inline const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
+
+// A note of length ticks on channel, with explicit statuses.
+Bytes NoteBytes(int channel, int key, std::uint32_t length);
+
+// A format-0 file at 96 ticks a quarter: body and an End of Track.
+Bytes Format0(const Bytes& body);
+
 // A file in a fresh temporary folder, removed with the object.
 class TempFile {
 public:
