@@ -78,10 +78,8 @@ Bytes OrderSensitive() {
 // The dialog's Save of the file, done in this process.
 Bytes Saved(const std::string& path, bool horizontal, bool vertical) {
     test::RecordingSink quiet;
-    MidiFileLoader loader(path);
-    loader.BuildSong();
-    if (loader.song == nullptr) return {};
-    return test::SaveAsBytes(*loader.song, horizontal, vertical);
+    const auto loader = test::LoadAsTheDialogDoes(path);
+    return loader->song ? test::SaveAsBytes(*loader->song, horizontal, vertical) : Bytes{};
 }
 
 TEST(CliConvert, WritesWhatSaveWritesAndSaysNothing) {
@@ -237,9 +235,7 @@ TEST(CliConvert, EveryDamagedInputIsWrittenReadablyOrNotAtAll) {
         }
         ++written;
         test::RecordingSink sink;
-        MidiFileLoader again(out.path());
-        if (again.size != 0) again.BuildSong();
-        EXPECT_NE(again.song, nullptr);
+        EXPECT_NE(test::LoadAsTheDialogDoes(out.path())->song, nullptr);
         for (const std::uint32_t code : sink.codes()) {
             EXPECT_TRUE(code != kTrackInternalError && code != kTrackNoChunk) << std::hex << code;
         }

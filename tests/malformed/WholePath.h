@@ -42,12 +42,6 @@ inline std::vector<std::uint32_t> Structural(const std::vector<std::uint32_t>& c
     return out;
 }
 
-inline std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::string& path) {
-    auto loader = std::make_unique<MidiFileLoader>(path);
-    if (loader->size != 0) loader->BuildSong();
-    return loader;
-}
-
 struct SaveRun {
     bool horizontal = false;
     bool vertical = false;

@@ -44,11 +44,7 @@ Bytes Format1(int declared, int present) {
 }
 
 std::unique_ptr<MidiF0Data> LoadSong(const Bytes& file) {
-    const TempFile temp(file);
-    MidiFileLoader loader(temp.path());
-    if (loader.size == 0) return nullptr;
-    loader.BuildSong();
-    return std::move(loader.song);
+    return std::move(test::LoadAsTheDialogDoes(TempFile(file).path())->song);
 }
 
 constexpr std::int32_t kNote = kTypeNote;

@@ -274,13 +274,8 @@ struct LoadResult {
 LoadResult LoadThe(const std::string& path, bool atOnce) {
     RecordingSink sink;
     LoadResult result;
-    std::unique_ptr<MidiFileLoader> loader;
-    if (atOnce) {
-        loader = std::make_unique<MidiFileLoader>(path, MidiFileLoader::AndBuildSong{});
-    } else {
-        loader = std::make_unique<MidiFileLoader>(path);
-        if (loader->size != 0) loader->BuildSong();
-    }
+    const auto loader = atOnce ? std::make_unique<MidiFileLoader>(path, MidiFileLoader::AndBuildSong{})
+                               : test::LoadAsTheDialogDoes(path);
     result.size = loader->size;
     if (loader->song) {
         result.division = loader->song->division;

@@ -72,6 +72,12 @@ std::unique_ptr<MidiF0Data> SongOf(std::int32_t state, std::vector<MusicEvent> e
     return song;
 }
 
+std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::string& path) {
+    auto loader = std::make_unique<MidiFileLoader>(path);
+    if (loader->size != 0) loader->BuildSong();
+    return loader;
+}
+
 Bytes SaveAsBytes(const MidiF0Data& loaded, bool horizontal, bool vertical) {
     MidiF0Data copy(loaded);
     copy.ToEventForm();
