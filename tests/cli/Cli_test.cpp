@@ -2,10 +2,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "song/MidiFileLoader.h"
+#include "tests/cli/RunCli.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/SmfBuilder.h"
 #include "tests/support/SongProbe.h"
@@ -21,39 +20,15 @@ namespace solvane {
 namespace {
 
 using test::Bytes;
+using test::CliRun;
+using test::RunCli;
 using test::SmfBuilder;
 using test::TempFile;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quoted(const std::string& arg) {
-    std::string quoted = "'";
-    for (const char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
-CliRun RunCli(const std::vector<std::string>& args) {
-    const TempFile out("stdout.txt");
-    const TempFile err("stderr.txt");
-    std::string command = Quoted(SOLVANE_CLI);
-    for (const std::string& arg : args) command += " " + Quoted(arg);
-    command += " >" + Quoted(out.path()) + " 2>" + Quoted(err.path());
-    const int raw = std::system(command.c_str());
-    CliRun run;
-    run.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Text(out.Read());
-    run.err = Text(err.Read());
-    return run;
-}
 
 // Two tracks: a note of key 60 on channel 1 and one of key 67 on channel 3.
 Bytes TwoTracks() {
