@@ -170,13 +170,8 @@ TEST(CliConvert, EveryDamagedInputIsWrittenReadablyOrNotAtAll) {
     }
     const std::filesystem::path corpus = test::CorpusDir();
     if (!corpus.empty()) {
-        std::vector<std::filesystem::path> malformed;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus / "malformed")) {
-            if (entry.is_regular_file()) malformed.push_back(entry.path());
-        }
-        std::sort(malformed.begin(), malformed.end());
         // Each damaged file with each of the four flag sets.
-        for (const auto& path : malformed) {
+        for (const auto& path : test::FilesUnder(corpus / "malformed")) {
             for (int flags = 0; flags < 4; ++flags) inputs.emplace_back(path.string(), test::ReadFileBytes(path.string()));
         }
         // Mutations of small valid files, which reach further into the tracks.

@@ -313,14 +313,8 @@ TEST(Pipeline, CorpusFilesLoadSaveAndPlayAlike) {
     if (corpus.empty()) GTEST_SKIP() << "no corpus beside the repository";
     const bool whole = std::getenv("SOLVANE_REFERENCE_WHOLE_CORPUS") != nullptr;
     test::RecordingSink quiet;
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
-        const std::string ext = entry.path().extension().string();
-        if (entry.is_regular_file() && ext != ".md" && ext != ".txt") files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
     int compared = 0;
-    for (const fs::path& file : files) {
+    for (const fs::path& file : test::FilesUnder(corpus)) {
         if (!whole && fs::file_size(file) > kCorpusFileLimit) continue;
         SCOPED_TRACE(fs::relative(file, corpus).string());
         ExpectSameRuns(file.string(), Loading::kStepByStep);

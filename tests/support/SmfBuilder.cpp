@@ -1,5 +1,6 @@
 #include "tests/support/SmfBuilder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <iterator>
@@ -87,6 +88,16 @@ std::filesystem::path CorpusDir() {
     const std::filesystem::path dir = std::filesystem::path(SOLVANE_SOURCE_DIR) / ".." / "shared" / "corpus";
     std::error_code ec;
     return std::filesystem::is_directory(dir, ec) ? dir : std::filesystem::path();
+}
+
+std::vector<std::filesystem::path> FilesUnder(const std::filesystem::path& dir) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+        const std::string ext = entry.path().extension().string();
+        if (entry.is_regular_file() && ext != ".md" && ext != ".txt") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 }  // namespace solvane::test

@@ -63,4 +63,7 @@ solvane::test::Bytes ReadFileBytes(const std::string& path);
 // The third-party corpus beside the repository, or empty when it is absent.
 std::filesystem::path CorpusDir();
 
+// Every file under dir but the notes that describe them (.md, .txt), sorted.
+std::vector<std::filesystem::path> FilesUnder(const std::filesystem::path& dir);
+
 }  // namespace solvane::test
