@@ -62,14 +62,11 @@ struct WholePath {
     }
 };
 
-// Runs the path on file, recording into sink (cleared between the steps).
-inline WholePath RunWholePath(const Bytes& file, RecordingSink& sink) {
+// Runs the path on the file at input, recording into sink (cleared between the steps).
+inline WholePath RunWholePathOnFile(const std::string& input, RecordingSink& sink) {
     WholePath path;
     sink.Clear();
-    {
-        TempFile input(file, "input.mid");
-        path.loader = LoadAsTheDialogDoes(input.path());
-    }
+    path.loader = LoadAsTheDialogDoes(input);
     path.loadCodes = sink.codes();
     if (path.song() == nullptr) return path;
     for (int boxes = 0; boxes < 4; ++boxes) {
@@ -87,6 +84,11 @@ inline WholePath RunWholePath(const Bytes& file, RecordingSink& sink) {
     }
     sink.Clear();
     return path;
+}
+
+// The same on a file that holds bytes.
+inline WholePath RunWholePath(const Bytes& file, RecordingSink& sink) {
+    return RunWholePathOnFile(TempFile(file, "input.mid").path(), sink);
 }
 
 inline std::string BoxesName(const SaveRun& run) {

@@ -66,8 +66,7 @@ std::filesystem::path MakeTempDir() {
 }  // namespace
 
 TempFile::TempFile(const solvane::test::Bytes& content, const std::string& name) : TempFile(name) {
-    std::ofstream out(path_, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+    WriteFileBytes(path_, content);
 }
 
 TempFile::TempFile(const std::string& name) : dir_(MakeTempDir()), path_((dir_ / name).string()) {}
@@ -82,6 +81,11 @@ Bytes TempFile::Read() const { return ReadFileBytes(path_); }
 Bytes ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& content) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
 }
 
 std::filesystem::path CorpusDir() {

@@ -59,6 +59,7 @@ private:
 };
 
 solvane::test::Bytes ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const solvane::test::Bytes& content);
 
 // The third-party corpus beside the repository, or empty when it is absent.
 std::filesystem::path CorpusDir();
