@@ -302,8 +302,11 @@ TEST(LoaderLifecycle, AFileLoadsTheSameWhateverWasLoadedBefore) {
                                           .Track({0x00, 0x91, 62, 80, 0x30, 62, 0})
                                           .Track({0x10, 64, 70, 0x30, 64, 0, 0x00, 0xFF, 0x2F, 0x00})
                                           .Bytes());
-    std::vector<std::string> before = {endsOnChannel3.path(), endsOnAProgram.path(), startsWithData.path()};
+    const std::filesystem::path data = SOLVANE_TEST_DATA_DIR;
+    std::vector<std::string> before = {endsOnChannel3.path(), endsOnAProgram.path(), startsWithData.path(),
+                                       (data / "valid/running-status-across-tracks.mid").string()};
     std::vector<std::string> after = {startsWithData.path(), secondTrackCarries.path()};
+    for (const std::filesystem::path& file : test::FilesUnder(data)) after.push_back(file.string());
     const std::filesystem::path corpus = test::CorpusDir();
     if (!corpus.empty()) {
         const std::filesystem::path levels = corpus / "valid/midly/Levels.mid";
