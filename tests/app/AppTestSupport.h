@@ -1,6 +1,7 @@
 #pragma once
-// What the dialog's tests share: the suite registry of the runner and a
-// watcher that acts on a modal window once it is up.
+// What the dialog's tests share: the suite registry of the runner, a
+// watcher that acts on a modal window once it is up, and (from the core's
+// tests) the fake file chooser and the recording help viewer.
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,6 +13,9 @@
 #include <memory>
 #include <utility>
 #include <vector>
+
+#include "tests/support/FakeFileChooser.h"
+#include "tests/support/RecordingHelpViewer.h"
 
 namespace solvane::test {
 

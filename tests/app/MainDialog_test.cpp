@@ -22,8 +22,6 @@
 #include "song/MidiF0Data.h"
 #include "song/MidiFileLoader.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/support/FakeFileChooser.h"
-#include "tests/support/RecordingHelpViewer.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/SmfBuilder.h"
 #include "tests/support/SongProbe.h"

@@ -18,7 +18,6 @@
 #include "song/MidiFileLoader.h"
 #include "support/General.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/support/FakeFileChooser.h"
 #include "tests/support/ManualTimer.h"
 #include "tests/support/RecordingMidiOut.h"
 #include "tests/support/RecordingSink.h"
