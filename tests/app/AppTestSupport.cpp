@@ -13,34 +13,6 @@ RegisterAppSuite::RegisterAppSuite(const char* name, std::function<std::unique_p
     AppSuites().push_back({name, std::move(make)});
 }
 
-FakeFileChooser::FakeFileChooser() { InstallFileChooser(this); }
-
-FakeFileChooser::~FakeFileChooser() { InstallFileChooser(nullptr); }
-
-bool FakeFileChooser::AskOpen(std::string_view defaultExtension, std::string_view filter, std::string& path) {
-    ++openAsks;
-    lastExtension = defaultExtension;
-    lastFilter = filter;
-    if (opens_.empty()) return false;
-    std::optional<std::string> answer = opens_.front();
-    opens_.pop_front();
-    if (!answer) return false;
-    path = *answer;
-    return true;
-}
-
-bool FakeFileChooser::AskSave(std::string_view defaultExtension, std::string_view filter, std::string& path) {
-    ++saveAsks;
-    lastExtension = defaultExtension;
-    lastFilter = filter;
-    if (saves_.empty()) return false;
-    std::optional<std::string> answer = saves_.front();
-    saves_.pop_front();
-    if (!answer) return false;
-    path = *answer;
-    return true;
-}
-
 std::vector<std::uint8_t> SamplePiece() {
     return SmfBuilder()
         .Header(0, 1, 96)

@@ -1,23 +1,21 @@
 #pragma once
-// What the dialog's tests share: the suite registry of the runner, a file
-// chooser that answers from a queue, a help viewer that records its calls,
-// and a watcher that acts on a modal window once it is up.
+// What the dialog's tests share: the suite registry of the runner, a
+// watcher that acts on a modal window once it is up, and (from the core's
+// tests) the fake file chooser and the recording help viewer.
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <QWidget>
-#include <deque>
+#include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
-#include <string>
 #include <utility>
 #include <vector>
 
-#include "platform/FileChooser.h"
-#include "platform/HelpViewer.h"
+#include "tests/support/FakeFileChooser.h"
+#include "tests/support/RecordingHelpViewer.h"
 
 namespace solvane::test {
 
@@ -30,38 +28,6 @@ std::vector<AppSuite>& AppSuites();
 
 struct RegisterAppSuite {
     RegisterAppSuite(const char* name, std::function<std::unique_ptr<QObject>()> make);
-};
-
-// Answers each question with the next queued path; std::nullopt (or an
-// empty queue) is a cancel. Installed for its lifetime.
-class FakeFileChooser : public FileChooser {
-public:
-    FakeFileChooser();
-    ~FakeFileChooser() override;
-
-    void QueueOpen(std::optional<std::string> path) { opens_.push_back(std::move(path)); }
-    void QueueSave(std::optional<std::string> path) { saves_.push_back(std::move(path)); }
-
-    bool AskOpen(std::string_view defaultExtension, std::string_view filter, std::string& path) override;
-    bool AskSave(std::string_view defaultExtension, std::string_view filter, std::string& path) override;
-
-    int openAsks = 0;
-    int saveAsks = 0;
-    std::string lastFilter;
-    std::string lastExtension;
-
-private:
-    std::deque<std::optional<std::string>> opens_;
-    std::deque<std::optional<std::string>> saves_;
-};
-
-class RecordingHelpViewer : public HelpViewer {
-public:
-    bool ShowTopic(std::string_view file, std::string_view topic) override {
-        calls.emplace_back(std::string(file), std::string(topic));
-        return true;
-    }
-    std::vector<std::pair<std::string, std::string>> calls;
 };
 
 // Polls the event loop for an active modal window of type T and hands it to

@@ -277,7 +277,8 @@ private slots:
         const TempFile startsWithData(
             SmfBuilder().Header(1, 1, 96).Track({0x00, 60, 100, 0x60, 0x90, 60, 0, 0x00, 0xFF, 0x2F, 0x00}).Bytes(),
             "b.mid");
-        std::vector<std::string> seconds = {startsWithData.path()};
+        std::vector<std::string> seconds = {startsWithData.path(),
+                                            SOLVANE_TEST_DATA_DIR "/valid/running-status-across-tracks.mid"};
         const std::filesystem::path levels = solvane::test::CorpusDir() / "valid/midly/Levels.mid";
         if (!solvane::test::CorpusDir().empty() && std::filesystem::exists(levels)) seconds.push_back(levels.string());
         MainDialog dialog(nullptr);

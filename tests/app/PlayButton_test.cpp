@@ -7,7 +7,6 @@
 #include <QEvent>
 #include <QTest>
 #include <QTimer>
-#include <algorithm>
 #include <atomic>
 #include <optional>
 #include <thread>
@@ -30,6 +29,7 @@ using solvane::g_loader;
 using solvane::g_playing;
 using solvane::MainDialog;
 using solvane::musicPlayer;
+using solvane::test::Count;
 using solvane::test::FakeFileChooser;
 using solvane::test::ManualTimer;
 using solvane::test::RecordingMidiOut;
@@ -56,10 +56,6 @@ public:
     }
     int count = 0;
 };
-
-int Count(const std::vector<std::string>& lines, const std::string& line) {
-    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
-}
 
 std::vector<std::string> NoteOns(const RecordingMidiOut& out) {
     std::vector<std::string> ons;

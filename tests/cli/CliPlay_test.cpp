@@ -3,73 +3,27 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/cli/RunCli.h"
 #include "tests/support/SmfBuilder.h"
-
-extern char** environ;
 
 namespace solvane {
 namespace {
 
 using test::Bytes;
+using test::CliRun;
+using test::ReadText;
+using test::RunCli;
 using test::SmfBuilder;
 using test::TempFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-struct CliResult {
-    int status = -1;
-    std::string err;
-    std::string out;
-};
-
-// Starts solvane-cli with stdout and stderr in files; the caller waits.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> all{SOLVANE_CLI};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    posix_spawn(&pid, SOLVANE_CLI, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-CliResult Finish(pid_t pid, const TempFile& out, const TempFile& err) {
-    int raw = 0;
-    waitpid(pid, &raw, 0);
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(err.path()), ReadText(out.path())};
-}
-
-CliResult RunCli(const std::vector<std::string>& args) {
-    const TempFile out("stdout.txt");
-    const TempFile err("stderr.txt");
-    return Finish(Spawn(args, out.path(), err.path()), out, err);
-}
 
 // The messages of a trace file without their times.
 std::vector<std::string> Messages(const std::string& trace) {
@@ -101,7 +55,7 @@ Bytes TwoNotes() {
 TEST(CliPlay, PlaysTheSongOnTheTraceOutputThenResetsIt) {
     const TempFile song(TwoNotes());
     const TempFile trace("play.trace");
-    const CliResult run = RunCli({"play", "--trace", trace.path(), song.path()});
+    const CliRun run = RunCli({"play", "--trace", trace.path(), song.path()});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const std::string text = ReadText(trace.path());
@@ -117,7 +71,7 @@ TEST(CliPlay, PlaysTheSongOnTheTraceOutputThenResetsIt) {
 TEST(CliPlay, BothBoxesPlayTheMirrorInvertedInPitch) {
     const TempFile song(TwoNotes());
     const TempFile trace("play.trace");
-    const CliResult run = RunCli({"play", "-H", "-V", "--trace", trace.path(), song.path()});
+    const CliRun run = RunCli({"play", "-H", "-V", "--trace", trace.path(), song.path()});
     EXPECT_EQ(run.status, 0) << run.err;
     const std::vector<std::string> messages = Messages(ReadText(trace.path()));
     std::vector<std::string> ons;
@@ -137,14 +91,14 @@ TEST(CliPlay, CtrlCStopsThePlayAndSilencesTheOutput) {
     const TempFile out("stdout.txt");
     const TempFile err("stderr.txt");
     const auto started = std::chrono::steady_clock::now();
-    const pid_t pid = Spawn({"play", "--trace", trace.path(), song.path()}, out.path(), err.path());
+    const pid_t pid = test::SpawnCli({"play", "--trace", trace.path(), song.path()}, out.path(), err.path());
     ASSERT_GT(pid, 0);
     // Wait for the note to sound, then interrupt.
     for (int i = 0; i < 500 && ReadText(trace.path()).find("90 3C 64") == std::string::npos; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     kill(pid, SIGINT);
-    const CliResult run = Finish(pid, out, err);
+    const CliRun run = test::FinishCli(pid, out.path(), err.path());
     const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_LT(took, std::chrono::seconds(7));  // stopped, not played to the end
@@ -153,24 +107,24 @@ TEST(CliPlay, CtrlCStopsThePlayAndSilencesTheOutput) {
 
 TEST(CliPlay, ProblemsAreToldAndGetTheirExitStatus) {
     const TempFile song(TwoNotes());
-    const CliResult missing = RunCli({"play", "--trace", "/dev/null", "/nonexistent/x.mid"});
+    const CliRun missing = RunCli({"play", "--trace", "/dev/null", "/nonexistent/x.mid"});
     EXPECT_EQ(missing.status, 2);
     EXPECT_THAT(missing.err, HasSubstr("solvane-cli: General 0x00000003: "));
 
-    const CliResult noValue = RunCli({"play", song.path(), "--trace"});
+    const CliRun noValue = RunCli({"play", song.path(), "--trace"});
     EXPECT_EQ(noValue.status, 64);
     EXPECT_THAT(noValue.err, HasSubstr("--trace needs a value"));
 
-    const CliResult twoOutputs = RunCli({"play", "--trace", "/dev/null", "--wav", "/dev/null", song.path()});
+    const CliRun twoOutputs = RunCli({"play", "--trace", "/dev/null", "--wav", "/dev/null", song.path()});
     EXPECT_EQ(twoOutputs.status, 64);
 
-    const CliResult badTrace = RunCli({"play", "--trace", "/nonexistent/dir/t.trace", song.path()});
+    const CliRun badTrace = RunCli({"play", "--trace", "/nonexistent/dir/t.trace", song.path()});
     EXPECT_EQ(badTrace.status, 1);
     EXPECT_THAT(badTrace.err, HasSubstr("solvane-cli: "));
 }
 
 TEST(CliPorts, NamesWhatTheDefaultOutputUses) {
-    const CliResult run = RunCli({"ports"});
+    const CliRun run = RunCli({"ports"});
     EXPECT_EQ(run.status, 0);
     EXPECT_THAT(run.out, HasSubstr("default: "));
     EXPECT_EQ(RunCli({"ports", "extra"}).status, 64);

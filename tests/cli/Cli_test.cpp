@@ -2,10 +2,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "song/MidiFileLoader.h"
+#include "tests/cli/RunCli.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/SmfBuilder.h"
 #include "tests/support/SongProbe.h"
@@ -21,41 +20,15 @@ namespace solvane {
 namespace {
 
 using test::Bytes;
+using test::CliRun;
+using test::RunCli;
 using test::SmfBuilder;
 using test::TempFile;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quoted(const std::string& arg) {
-    std::string quoted = "'";
-    for (const char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
-// environment: assignments for env(1), e.g. "SOLVANE_LANG=en".
-CliRun RunCli(const std::vector<std::string>& args, const std::string& environment = "") {
-    const TempFile out("stdout.txt");
-    const TempFile err("stderr.txt");
-    std::string command = environment.empty() ? "" : "env " + environment + " ";
-    command += Quoted(SOLVANE_CLI);
-    for (const std::string& arg : args) command += " " + Quoted(arg);
-    command += " >" + Quoted(out.path()) + " 2>" + Quoted(err.path());
-    const int raw = std::system(command.c_str());
-    CliRun run;
-    run.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Text(out.Read());
-    run.err = Text(err.Read());
-    return run;
-}
 
 // Two tracks: a note of key 60 on channel 1 and one of key 67 on channel 3.
 Bytes TwoTracks() {
@@ -80,10 +53,8 @@ Bytes OrderSensitive() {
 // The dialog's Save of the file, done in this process.
 Bytes Saved(const std::string& path, bool horizontal, bool vertical) {
     test::RecordingSink quiet;
-    MidiFileLoader loader(path);
-    loader.BuildSong();
-    if (loader.song == nullptr) return {};
-    return test::SaveAsBytes(*loader.song, horizontal, vertical);
+    const auto loader = test::LoadAsTheDialogDoes(path);
+    return loader->song ? test::SaveAsBytes(*loader->song, horizontal, vertical) : Bytes{};
 }
 
 TEST(CliConvert, WritesWhatSaveWritesAndSaysNothing) {
@@ -199,13 +170,8 @@ TEST(CliConvert, EveryDamagedInputIsWrittenReadablyOrNotAtAll) {
     }
     const std::filesystem::path corpus = test::CorpusDir();
     if (!corpus.empty()) {
-        std::vector<std::filesystem::path> malformed;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus / "malformed")) {
-            if (entry.is_regular_file()) malformed.push_back(entry.path());
-        }
-        std::sort(malformed.begin(), malformed.end());
         // Each damaged file with each of the four flag sets.
-        for (const auto& path : malformed) {
+        for (const auto& path : test::FilesUnder(corpus / "malformed")) {
             for (int flags = 0; flags < 4; ++flags) inputs.emplace_back(path.string(), test::ReadFileBytes(path.string()));
         }
         // Mutations of small valid files, which reach further into the tracks.
@@ -239,9 +205,7 @@ TEST(CliConvert, EveryDamagedInputIsWrittenReadablyOrNotAtAll) {
         }
         ++written;
         test::RecordingSink sink;
-        MidiFileLoader again(out.path());
-        if (again.size != 0) again.BuildSong();
-        EXPECT_NE(again.song, nullptr);
+        EXPECT_NE(test::LoadAsTheDialogDoes(out.path())->song, nullptr);
         for (const std::uint32_t code : sink.codes()) {
             EXPECT_TRUE(code != kTrackInternalError && code != kTrackNoChunk) << std::hex << code;
         }

@@ -23,6 +23,7 @@ namespace solvane {
 namespace {
 
 using test::Bytes;
+using test::ChunkOf;
 using test::Concat;
 using test::RecordingSink;
 using test::SmfBuilder;
@@ -42,8 +43,6 @@ Bytes Format1(const std::vector<Bytes>& chunks, int declared) {
     for (const Bytes& chunk : chunks) file.Raw(chunk);
     return file.Bytes();
 }
-
-Bytes TrackChunk(const Bytes& body) { return SmfBuilder().Track(body).Bytes(); }
 
 // A chunk whose length field claims extra bytes more than it holds.
 Bytes ChunkClaiming(const Bytes& body, std::uint32_t extra) {
@@ -83,7 +82,7 @@ const std::vector<std::uint32_t> kLostChunk = {kTrackInternalError, kTrackIntern
 std::vector<Case> Cases() {
     const Bytes header0 = SmfBuilder().Header(0, 1, 96).Bytes();
     const Bytes tune = Concat({kTune, kEnd});
-    const Bytes tuneChunk = TrackChunk(tune);
+    const Bytes tuneChunk = ChunkOf(tune);
     const Bytes macBinary = [] {
         Bytes prefix(128, 0);
         const std::string name = "piece.mid";
@@ -110,8 +109,8 @@ std::vector<Case> Cases() {
               {kTrackInternalError}),
         Whole("Format1ChunkLengthAllOnes", Format1({tuneChunk, ChunkClaiming({}, 0xFFFFFFFFu)}, 2),
               {kTrackInternalError}),
-        HeaderAlone("Format0ZeroLengthChunk", Concat({header0, TrackChunk({})})),
-        Whole("Format1ZeroLengthChunksAroundATune", Format1({TrackChunk({}), tuneChunk, TrackChunk({})}, 3)),
+        HeaderAlone("Format0ZeroLengthChunk", Concat({header0, ChunkOf({})})),
+        Whole("Format1ZeroLengthChunksAroundATune", Format1({ChunkOf({}), tuneChunk, ChunkOf({})}, 3)),
         Refused("Format2", SmfBuilder().Header(2, 1, 96).Track(tune).Bytes(), {kLoaderNotMidi}),
         Refused("PrefixWithoutHeaderAfterIt", Concat({macBinary, tuneChunk}), {kLoaderNotMidi}),
         // Read as format 0 (bytes 8 and 9 are zero), with no header to be found.
@@ -124,9 +123,9 @@ std::vector<Case> Cases() {
         // The track without one outlasts the other's End of Track, which is then
         // not last and goes in the merge: nothing ends the merged song.
         HeaderAlone("Format1OneTrackWithoutEndOfTrackOutlastingTheOther",
-                    Format1({TrackChunk(Concat({NoteBytes(1, 50, 10), kEnd})), TrackChunk(kTune)}, 2)),
+                    Format1({ChunkOf(Concat({NoteBytes(1, 50, 10), kEnd})), ChunkOf(kTune)}, 2)),
         Whole("Format1OneTrackWithoutEndOfTrackEndingFirst",
-              Format1({TrackChunk(NoteBytes(1, 50, 10)), tuneChunk}, 2)),
+              Format1({ChunkOf(NoteBytes(1, 50, 10)), tuneChunk}, 2)),
 
         // Events.
         // With no status read yet, the leading data bytes are undefined and each is skipped.
@@ -138,8 +137,8 @@ std::vector<Case> Cases() {
         HeaderAlone("Format0SysExWithoutF7", Format0({0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01}),
                     {kTrackInternalError}),
         Whole("Format1SysExWithoutF7BesideATune",
-              Format1({tuneChunk, TrackChunk({0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01})}, 2), {kTrackInternalError}),
-        Whole("Format1EscapeRunningPastTheEnd", Format1({tuneChunk, TrackChunk({0x00, 0xF7, 0x40, 0x01, 0x02})}, 2),
+              Format1({tuneChunk, ChunkOf({0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01})}, 2), {kTrackInternalError}),
+        Whole("Format1EscapeRunningPastTheEnd", Format1({tuneChunk, ChunkOf({0x00, 0xF7, 0x40, 0x01, 0x02})}, 2),
               {kTrackInternalError}),
         Whole("ZeroTempo", Format0(Concat({{0x00, 0xFF, 0x51, 0x03, 0x00, 0x00, 0x00}, kTune})), {kTrackBadTempo}),
         // Each undefined byte is a report of its own, not a once-per-track warning.

@@ -20,18 +20,6 @@
 
 namespace solvane::test {
 
-inline const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
-
-// A note of length ticks on channel, with explicit statuses.
-inline Bytes NoteBytes(int channel, int key, std::uint32_t length) {
-    return Concat({{0x00, static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key), 100},
-                   VarLen(length),
-                   {static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}});
-}
-
-// A format-0 file at 96 ticks a quarter: body and an End of Track.
-inline Bytes Format0(const Bytes& body) { return SmfBuilder().Header(0, 1, 96).Track(Concat({body, kEnd})).Bytes(); }
-
 // A report that a file the program wrote must never cause when it is loaded
 // again: a damaged header, chunk or event, or a refused operation. The size
 // warning, the long-event report and "data too large" are not among them.
@@ -54,12 +42,6 @@ inline std::vector<std::uint32_t> Structural(const std::vector<std::uint32_t>& c
     return out;
 }
 
-inline std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::string& path) {
-    auto loader = std::make_unique<MidiFileLoader>(path);
-    if (loader->size != 0) loader->BuildSong();
-    return loader;
-}
-
 struct SaveRun {
     bool horizontal = false;
     bool vertical = false;
@@ -80,14 +62,11 @@ struct WholePath {
     }
 };
 
-// Runs the path on file, recording into sink (cleared between the steps).
-inline WholePath RunWholePath(const Bytes& file, RecordingSink& sink) {
+// Runs the path on the file at input, recording into sink (cleared between the steps).
+inline WholePath RunWholePathOnFile(const std::string& input, RecordingSink& sink) {
     WholePath path;
     sink.Clear();
-    {
-        TempFile input(file, "input.mid");
-        path.loader = LoadAsTheDialogDoes(input.path());
-    }
+    path.loader = LoadAsTheDialogDoes(input);
     path.loadCodes = sink.codes();
     if (path.song() == nullptr) return path;
     for (int boxes = 0; boxes < 4; ++boxes) {
@@ -105,6 +84,11 @@ inline WholePath RunWholePath(const Bytes& file, RecordingSink& sink) {
     }
     sink.Clear();
     return path;
+}
+
+// The same on a file that holds bytes.
+inline WholePath RunWholePath(const Bytes& file, RecordingSink& sink) {
+    return RunWholePathOnFile(TempFile(file, "input.mid").path(), sink);
 }
 
 inline std::string BoxesName(const SaveRun& run) {

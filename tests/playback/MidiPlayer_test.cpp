@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "support/General.h"
-#include "tests/playback/PlayTestSong.h"
 #include "tests/support/ManualTimer.h"
 #include "tests/support/RecordingMidiOut.h"
 #include "tests/support/RecordingSink.h"
+#include "tests/support/SongProbe.h"
 
 namespace solvane {
 namespace {

@@ -6,35 +6,29 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <thread>
 
 #include "support/General.h"
-#include "tests/playback/PlayTestSong.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/ManualTimer.h"
 #include "tests/support/RecordingMidiOut.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/RefusingThreadStarter.h"
+#include "tests/support/SongProbe.h"
 
 namespace solvane {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using test::Count;
 using test::EndOfTrack;
+using test::Eventually;
 using test::NoteEvent;
 using test::SongOf;
-
-// Waits in real time for a condition another thread brings about.
-template <typename Predicate>
-bool Eventually(Predicate done) {
-    for (int i = 0; i < 5000; ++i) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return done();
-}
 
 std::atomic<int> g_finished{0};
 std::atomic<int> g_linesAtFinish{-1};
@@ -60,10 +54,6 @@ protected:
         EXPECT_TRUE(Eventually([] { return musicPlayer.liveWorkers.load() == 0; }));
         musicPlayer.beforeIdleMark = nullptr;
         g_out = nullptr;
-    }
-
-    static int Count(const std::vector<std::string>& lines, const std::string& line) {
-        return static_cast<int>(std::count(lines.begin(), lines.end(), line));
     }
 
     // A loaded song: note form at division 480.

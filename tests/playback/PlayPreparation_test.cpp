@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "song/MidiF0Data.h"
-#include "tests/playback/PlayTestSong.h"
 #include "tests/support/RecordingSink.h"
+#include "tests/support/SongProbe.h"
 
 namespace solvane {
 namespace {

@@ -14,6 +14,7 @@
 #include "song/MidiF0Data.h"
 #include "support/Messages.h"
 #include "tests/support/RecordingSink.h"
+#include "tests/support/SongProbe.h"
 #include "tests/support/TrackFixtures.h"
 #include "track/MidiTrackData.h"
 
@@ -31,20 +32,6 @@ inline std::vector<MusicEvent> Exact(const std::vector<MusicEvent>& events) {
     out.reserve(events.size());
     for (const MusicEvent& event : events) out.push_back(Exact(event));
     return out;
-}
-
-inline std::unique_ptr<MidiTrackData> TrackWith(std::int32_t state, const std::vector<MusicEvent>& events) {
-    auto track = std::make_unique<MidiTrackData>(state);
-    track->events = Exact(events);
-    return track;
-}
-
-inline std::unique_ptr<MidiF0Data> SongWithExactly(std::int32_t state, const std::vector<MusicEvent>& events,
-                                                   std::int32_t division = 96) {
-    auto song = std::make_unique<MidiF0Data>(state);
-    song->division = division;
-    song->track->events = Exact(events);
-    return song;
 }
 
 // The reports made while body runs.

@@ -74,8 +74,8 @@ TEST_P(TrackOperation, GivesTheEventsAndReportsOfThePlainWalk) {
         const ListShape shape = ShapeFor(seed, op.noteForm, seed <= kInputs ? 60 : 700);
         const std::vector<MusicEvent> input = random.List(shape);
         const std::int32_t state = random.Chance(5) ? 3 - op.state : op.state;
-        auto expected = test::TrackWith(state, input);
-        auto actual = test::TrackWith(state, input);
+        auto expected = test::TrackOf(state, test::Exact(input));
+        auto actual = test::TrackOf(state, test::Exact(input));
         // The writer's once-per-track warnings are process-wide: both runs start afresh.
         MidiTrackData::ResetReaderState();
         const auto expectedReports = Recorded([&] { op.reference(*expected); });
@@ -139,8 +139,8 @@ TEST_P(SongOperation, GivesTheEventsAndReportsOfThePlainWalk) {
         shape.marked = false;
         const std::vector<MusicEvent> input = random.List(shape);
         const std::int32_t state = random.Chance(5) ? kStateNoteForm : kStateEventForm;
-        auto expected = test::SongWithExactly(state, input);
-        auto actual = test::SongWithExactly(state, input);
+        auto expected = test::SongOf(state, test::Exact(input));
+        auto actual = test::SongOf(state, test::Exact(input));
         MidiTrackData::ResetReaderState();
         const auto expectedReports = Recorded([&] { op.reference(*expected); });
         MidiTrackData::ResetReaderState();
@@ -195,7 +195,7 @@ std::vector<std::unique_ptr<MidiTrackData>> RandomTracks(RandomLists& random, st
     std::vector<std::unique_ptr<MidiTrackData>> tracks;
     for (std::int32_t k = 0; k < count; ++k) {
         const std::int32_t state = random.Chance(4) ? random.Between(-1, 1) : kStateNoteForm;
-        tracks.push_back(test::TrackWith(state, AsRead(random.List(shape))));
+        tracks.push_back(test::TrackOf(state, test::Exact(AsRead(random.List(shape)))));
     }
     return tracks;
 }
@@ -208,8 +208,8 @@ TEST(Merging, OneTrackIntoAnotherGivesTheEventsAndReportsOfTheCopyingMerge) {
         const ListShape shape = ShapeFor(seed, true, 60);
         const auto inputs = RandomTracks(random, 2, shape);
         // The loader merges into a track in note form.
-        auto expected = test::TrackWith(kStateNoteForm, inputs[0]->events);
-        auto actual = test::TrackWith(kStateNoteForm, inputs[0]->events);
+        auto expected = test::TrackOf(kStateNoteForm, test::Exact(inputs[0]->events));
+        auto actual = test::TrackOf(kStateNoteForm, test::Exact(inputs[0]->events));
         const bool itself = random.Chance(3);
         const MidiTrackData& other = *inputs[1];
         const auto expectedReports =
@@ -300,8 +300,8 @@ TEST(FullLists, EventFormDropsTheNotesThePlainWalkDrops) {
         SCOPED_TRACE(testing::Message() << c.count << " events, " << c.notes << " notes");
         RandomLists random(++seed);
         const std::vector<MusicEvent> input = Filler(random, c.count, c.notes, c.wild);
-        auto expected = test::TrackWith(kStateNoteForm, input);
-        auto actual = test::TrackWith(kStateNoteForm, input);
+        auto expected = test::TrackOf(kStateNoteForm, test::Exact(input));
+        auto actual = test::TrackOf(kStateNoteForm, test::Exact(input));
         const auto expectedReports = Recorded([&] { reference::ToEventForm(*expected); });
         const auto actualReports = Recorded([&] { actual->ToEventForm(); });
         ExpectSameTrack(*expected, *actual);

@@ -2,7 +2,8 @@
 // (ReferenceForms) and once with the core's: the load (read, note form,
 // split, merge), Save with every box combination, and the play preparation
 // must give the same songs, the same written bytes and the same reports.
-// Inputs: files made at random from fixed seeds, and the shared corpus.
+// Inputs: files made at random from fixed seeds, the files of tests/data and
+// the shared corpus.
 
 #include <gtest/gtest.h>
 
@@ -308,21 +309,18 @@ TEST(Pipeline, RandomFilesLoadSaveAndPlayAlike) {
 // SOLVANE_REFERENCE_WHOLE_CORPUS=1.
 constexpr std::uintmax_t kCorpusFileLimit = 40000;
 
-TEST(Pipeline, CorpusFilesLoadSaveAndPlayAlike) {
-    const fs::path corpus = test::CorpusDir();
-    if (corpus.empty()) GTEST_SKIP() << "no corpus beside the repository";
+TEST(Pipeline, DataAndCorpusFilesLoadSaveAndPlayAlike) {
+    std::vector<fs::path> files = test::FilesUnder(SOLVANE_TEST_DATA_DIR);
+    if (const fs::path corpus = test::CorpusDir(); !corpus.empty()) {
+        const std::vector<fs::path> more = test::FilesUnder(corpus);
+        files.insert(files.end(), more.begin(), more.end());
+    }
     const bool whole = std::getenv("SOLVANE_REFERENCE_WHOLE_CORPUS") != nullptr;
     test::RecordingSink quiet;
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
-        const std::string ext = entry.path().extension().string();
-        if (entry.is_regular_file() && ext != ".md" && ext != ".txt") files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
     int compared = 0;
     for (const fs::path& file : files) {
         if (!whole && fs::file_size(file) > kCorpusFileLimit) continue;
-        SCOPED_TRACE(fs::relative(file, corpus).string());
+        SCOPED_TRACE(file.string());
         ExpectSameRuns(file.string(), Loading::kStepByStep);
         ExpectSameRuns(file.string(), Loading::kAtOnce);
         ++compared;

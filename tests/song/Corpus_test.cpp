@@ -66,18 +66,6 @@ bool HasInvalidKeySignature(const MidiTrackData& track) {
     return false;
 }
 
-std::vector<fs::path> CorpusFiles(const fs::path& dir) {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        if (!entry.is_regular_file()) continue;
-        const std::string ext = entry.path().extension().string();
-        if (ext == ".md" || ext == ".txt") continue;
-        files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 // Sorted note lists compared as multisets; on a difference only the notes
 // on either side alone are shown.
 void ExpectSameNotes(const std::vector<test::Note>& actual, const std::vector<test::Note>& expected) {
@@ -187,7 +175,7 @@ TEST(Corpus, EveryLoadableFileConvertsWithEveryBoxCombinationAndLoadsAgain) {
     std::unique_ptr<MidoReader> mido;
     if (haveMido) mido = std::make_unique<MidoReader>(outDir);
     RecordingSink sink;
-    for (const fs::path& file : CorpusFiles(corpus)) {
+    for (const fs::path& file : test::FilesUnder(corpus)) {
         ++files;
         const std::string name = fs::relative(file, corpus).string();
         SCOPED_TRACE(name);

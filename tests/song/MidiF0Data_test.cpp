@@ -330,7 +330,7 @@ TEST(SongCopy, CopyHasEmptyImageAndTheSameEvents) {
 }
 
 TEST(SongCopy, ChangingTheCopyLeavesTheSourceAlone) {
-    auto source = test::SongWith(kStateNoteForm, {});
+    auto source = test::SongOf(kStateNoteForm, {});
     source->track->events.push_back(test::Program(0, 5, 0));
     MusicEvent text(0);
     text.type = kTypeMeta;
@@ -357,7 +357,7 @@ TEST(SongCopy, ChangingTheCopyLeavesTheSourceAlone) {
 }
 
 TEST(SongCopy, CopyOfASongInEventFormHoldsNoEvents) {
-    auto source = test::SongWith(kStateEventForm, {});
+    auto source = test::SongOf(kStateEventForm, {});
     source->track->events.push_back(test::NoteOn(0, 60, 100, 0));
     source->track->events.push_back(test::NoteOff(10, 60, 0, 0x40));
     RecordingSink sink;

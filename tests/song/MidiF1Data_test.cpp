@@ -44,11 +44,7 @@ Bytes Format1(int declared, int present) {
 }
 
 std::unique_ptr<MidiF0Data> LoadSong(const Bytes& file) {
-    const TempFile temp(file);
-    MidiFileLoader loader(temp.path());
-    if (loader.size == 0) return nullptr;
-    loader.BuildSong();
-    return std::move(loader.song);
+    return std::move(test::LoadAsTheDialogDoes(TempFile(file).path())->song);
 }
 
 constexpr std::int32_t kNote = kTypeNote;
@@ -222,7 +218,7 @@ TEST(Format1States, ReadingOrConvertingAgainReportsAndChangesNothing) {
 }
 
 TEST(Format1States, SplitRefusesASongNotInNoteForm) {
-    auto song = test::SongWith(kStateEventForm, {});
+    auto song = test::SongOf(kStateEventForm, {});
     song->track->events.push_back(test::NoteOn(0, 60, 100, 0));
     song->track->events.push_back(test::NoteOff(10, 60, 0, 0x40));
     RecordingSink sink;
@@ -233,11 +229,8 @@ TEST(Format1States, SplitRefusesASongNotInNoteForm) {
 }
 
 MusicEvent RhythmPartSysEx(std::int32_t delta, std::int32_t channel) {
-    MusicEvent e(delta);
-    e.type = kTypeSysEx;
+    MusicEvent e = test::Exclusive(delta, {0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x1A, 0x15, 0x02, 0x00, 0xF7});
     e.channel = channel;
-    e.data = {0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x1A, 0x15, 0x02, 0x00, 0xF7};
-    e.length = 12;
     return e;
 }
 
@@ -250,7 +243,7 @@ TEST(Format1Split, EachChannelGetsItsOwnTrackWithTimesKept) {
     events.push_back(RhythmPartSysEx(0, 10));
     events.push_back(test::Control(10, 7, 90, 1));
     events.push_back(test::EndOfTrack(80));
-    auto song = test::SongWith(kStateNoteForm, std::move(events), 384);
+    auto song = test::SongOf(kStateNoteForm, std::move(events), 384);
     RecordingSink sink;
     const MidiF1Data split(*song);
     EXPECT_THAT(sink.codes(), IsEmpty());
@@ -282,18 +275,11 @@ TEST(Format1Split, EachChannelGetsItsOwnTrackWithTimesKept) {
 TEST(Format1Split, SongWithoutEndOfTrackGivesTracksWithoutOne) {
     std::vector<MusicEvent> events;
     events.push_back(test::NoteEvent(5, 60, 10, 3));
-    auto song = test::SongWith(kStateNoteForm, std::move(events));
+    auto song = test::SongOf(kStateNoteForm, std::move(events));
     const MidiF1Data split(*song);
     ASSERT_EQ(split.trackCount, 16);
     EXPECT_THAT(test::Briefly(*split.tracks[3]), ElementsAre(Brief{5, kNote, 3, 60}));
     EXPECT_TRUE(split.tracks[0]->events.empty());
-}
-
-// A track in note form holding the given events.
-std::unique_ptr<MidiTrackData> NoteTrackOf(std::vector<MusicEvent> events) {
-    auto track = std::make_unique<MidiTrackData>(kStateNoteForm);
-    track->events = std::move(events);
-    return track;
 }
 
 TEST(Format1Merge, EventsComeOutByTimeWithTheMergedInTrackFirstAtTies) {
@@ -305,8 +291,8 @@ TEST(Format1Merge, EventsComeOutByTimeWithTheMergedInTrackFirstAtTies) {
     s.push_back(test::NoteEvent(0, 11, 7, 1));
     s.push_back(test::NoteEvent(10, 12, 7, 1));
     s.push_back(test::NoteEvent(5, 13, 7, 1));
-    auto dest = NoteTrackOf(std::move(d));
-    const auto other = NoteTrackOf(std::move(s));
+    auto dest = test::TrackOf(kStateNoteForm, std::move(d));
+    const auto other = test::TrackOf(kStateNoteForm, std::move(s));
     RecordingSink sink;
     dest->MergeTrack(*other);
     EXPECT_THAT(sink.codes(), IsEmpty());
@@ -325,8 +311,8 @@ TEST(Format1Merge, EachSideKeepsItsOrderAtEqualTimes) {
     std::vector<MusicEvent> s;
     s.push_back(test::NoteEvent(5, 3, 10, 0));
     s.push_back(test::NoteEvent(0, 4, 10, 0));
-    auto dest = NoteTrackOf(std::move(d));
-    dest->MergeTrack(*NoteTrackOf(std::move(s)));
+    auto dest = test::TrackOf(kStateNoteForm, std::move(d));
+    dest->MergeTrack(*test::TrackOf(kStateNoteForm, std::move(s)));
     std::vector<std::int32_t> keys;
     for (const MusicEvent& e : dest->events) keys.push_back(e.key);
     EXPECT_THAT(keys, ElementsAre(3, 4, 1, 2));
@@ -343,8 +329,8 @@ TEST(Format1Merge, OneEndOfTrackRemainsAtTheLatestEnd) {
         longEvents.push_back(test::NoteEvent(0, 62, 100, 1));
         longEvents.push_back(test::NoteEvent(1500, 64, 100, 1));
         longEvents.push_back(test::EndOfTrack(420));
-        auto shortTrack = NoteTrackOf(std::move(shortEvents));
-        auto longTrack = NoteTrackOf(std::move(longEvents));
+        auto shortTrack = test::TrackOf(kStateNoteForm, std::move(shortEvents));
+        auto longTrack = test::TrackOf(kStateNoteForm, std::move(longEvents));
         MidiTrackData& dest = longerMergedIn ? *shortTrack : *longTrack;
         dest.MergeTrack(longerMergedIn ? *longTrack : *shortTrack);
         const auto times = test::Briefly(dest);
@@ -359,7 +345,7 @@ TEST(Format1Merge, OneEndOfTrackRemainsAtTheLatestEnd) {
 TEST(Format1Merge, TrackNotInNoteFormIsReportedAndAddsNothing) {
     std::vector<MusicEvent> d;
     d.push_back(test::NoteEvent(0, 60, 10, 0));
-    auto dest = NoteTrackOf(std::move(d));
+    auto dest = test::TrackOf(kStateNoteForm, std::move(d));
     MidiTrackData eventForm(kStateEventForm);
     eventForm.events.push_back(test::NoteOn(0, 62, 100, 0));
     eventForm.events.push_back(test::NoteOff(10, 62, 0, 0x40));

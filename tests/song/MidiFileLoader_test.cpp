@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/FileChooser.h"
+#include "tests/support/FakeFileChooser.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/SmfBuilder.h"
 #include "tests/support/SongProbe.h"
@@ -19,41 +19,13 @@ namespace solvane {
 namespace {
 
 using test::Bytes;
+using test::FakeFileChooser;
 using test::Note;
 using test::RecordingSink;
 using test::SmfBuilder;
 using test::TempFile;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-// Answers the open dialog with a fixed path, or cancels; installed for its lifetime.
-class FakeChooser : public FileChooser {
-public:
-    explicit FakeChooser(std::string answer, bool chosen = true) : answer_(std::move(answer)), chosen_(chosen) {
-        InstallFileChooser(this);
-    }
-    ~FakeChooser() override { InstallFileChooser(nullptr); }
-
-    bool AskOpen(std::string_view defaultExtension, std::string_view filter, std::string& path) override {
-        ++asked;
-        extension = defaultExtension;
-        this->filter = filter;
-        if (chosen_) path = answer_;
-        return chosen_;
-    }
-    bool AskSave(std::string_view, std::string_view, std::string&) override {
-        ADD_FAILURE() << "loading never asks for a file to save";
-        return false;
-    }
-
-    int asked = 0;
-    std::string extension;
-    std::string filter;
-
-private:
-    std::string answer_;
-    bool chosen_;
-};
 
 // Channel 0: a note of key 60 at 0; channel 2: key 67 at 48; both 96 long.
 const Bytes kEvents = {0x00, 0x90, 60, 100, 0x30, 0x92, 67, 90,  0x30, 0x80, 60, 0x40,
@@ -67,12 +39,13 @@ Bytes Format1() {
 const std::vector<Note> kNotes = {{0, 60, 0, 96}, {2, 67, 48, 96}};
 
 TEST(LoaderDialog, CancelledDialogLoadsNothingAndSaysNothing) {
-    FakeChooser chooser("", false);
+    FakeFileChooser chooser;
     RecordingSink sink;
     const MidiFileLoader loader;
-    EXPECT_EQ(chooser.asked, 1);
-    EXPECT_EQ(chooser.extension, "mid");
-    EXPECT_EQ(chooser.filter, "SMF files|*.mid|");
+    EXPECT_EQ(chooser.openAsks, 1);
+    EXPECT_EQ(chooser.saveAsks, 0);
+    EXPECT_EQ(chooser.lastExtension, "mid");
+    EXPECT_EQ(chooser.lastFilter, "SMF files|*.mid|");
     EXPECT_THAT(sink.codes(), IsEmpty());
     EXPECT_EQ(loader.size, 0);
     EXPECT_TRUE(loader.raw.empty());
@@ -82,9 +55,11 @@ TEST(LoaderDialog, CancelledDialogLoadsNothingAndSaysNothing) {
 
 TEST(LoaderDialog, ChosenFileIsLoadedAndBuiltIntoASongInNoteForm) {
     const TempFile file(Format0());
-    FakeChooser chooser(file.path());
+    FakeFileChooser chooser;
+    chooser.QueueOpen(file.path());
     RecordingSink sink;
     MidiFileLoader loader;
+    EXPECT_EQ(chooser.saveAsks, 0);
     EXPECT_EQ(loader.size, static_cast<std::int32_t>(Format0().size()));
     ASSERT_NE(loader.reader, nullptr);
     EXPECT_EQ(loader.reader->state, kStateNoteForm);
@@ -101,9 +76,11 @@ TEST(LoaderDialog, ChosenFileIsLoadedAndBuiltIntoASongInNoteForm) {
 
 TEST(LoaderDialog, MissingFileShowsCannotOpen) {
     const TempFile absent;
-    FakeChooser chooser(absent.path());
+    FakeFileChooser chooser;
+    chooser.QueueOpen(absent.path());
     RecordingSink sink;
     const MidiFileLoader loader;
+    EXPECT_EQ(chooser.saveAsks, 0);
     EXPECT_THAT(sink.codes(), ElementsAre(kGeneralCannotOpen));
     EXPECT_EQ(sink.reports()[0].module, "General");
     EXPECT_EQ(sink.reports()[0].text, "ファイルが開けませんでした。ファイルリストを絶対パスで記述してみてください。");
@@ -137,9 +114,11 @@ TEST(LoaderRefusal, FilesThatLoadNothingAreReportedAsTabled) {
     for (const RefusedCase& c : cases) {
         SCOPED_TRACE(c.name);
         const TempFile file(c.file);
-        FakeChooser chooser(file.path());
+        FakeFileChooser chooser;
+        chooser.QueueOpen(file.path());
         RecordingSink sink;
         const MidiFileLoader loader;
+        EXPECT_EQ(chooser.saveAsks, 0);
         EXPECT_EQ(sink.codes(), c.codes);
         EXPECT_EQ(loader.size, 0);
         EXPECT_EQ(loader.song, nullptr);
@@ -334,13 +313,8 @@ struct LoadResult {
 LoadResult LoadThe(const std::string& path, bool atOnce) {
     RecordingSink sink;
     LoadResult result;
-    std::unique_ptr<MidiFileLoader> loader;
-    if (atOnce) {
-        loader = std::make_unique<MidiFileLoader>(path, MidiFileLoader::AndBuildSong{});
-    } else {
-        loader = std::make_unique<MidiFileLoader>(path);
-        if (loader->size != 0) loader->BuildSong();
-    }
+    const auto loader = atOnce ? std::make_unique<MidiFileLoader>(path, MidiFileLoader::AndBuildSong{})
+                               : test::LoadAsTheDialogDoes(path);
     result.size = loader->size;
     if (loader->song) {
         result.division = loader->song->division;
@@ -367,17 +341,16 @@ TEST(LoaderLifecycle, AFileLoadsTheSameWhateverWasLoadedBefore) {
                                           .Track({0x00, 0x91, 62, 80, 0x30, 62, 0})
                                           .Track({0x10, 64, 70, 0x30, 64, 0, 0x00, 0xFF, 0x2F, 0x00})
                                           .Bytes());
-    std::vector<std::string> before = {endsOnChannel3.path(), endsOnAProgram.path(), startsWithData.path()};
+    const std::filesystem::path data = SOLVANE_TEST_DATA_DIR;
+    std::vector<std::string> before = {endsOnChannel3.path(), endsOnAProgram.path(), startsWithData.path(),
+                                       (data / "valid/running-status-across-tracks.mid").string()};
     std::vector<std::string> after = {startsWithData.path(), secondTrackCarries.path()};
+    for (const std::filesystem::path& file : test::FilesUnder(data)) after.push_back(file.string());
     const std::filesystem::path corpus = test::CorpusDir();
     if (!corpus.empty()) {
         const std::filesystem::path levels = corpus / "valid/midly/Levels.mid";
         if (std::filesystem::exists(levels)) before.push_back(levels.string());
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
-            const std::string ext = entry.path().extension().string();
-            if (entry.is_regular_file() && ext != ".md" && ext != ".txt") after.push_back(entry.path().string());
-        }
-        std::sort(after.begin(), after.end());
+        for (const std::filesystem::path& file : test::FilesUnder(corpus)) after.push_back(file.string());
     }
     for (const bool atOnce : {false, true}) {
         for (const std::string& second : after) {

@@ -1,6 +1,6 @@
 // The play protocol under load: a thousand rounds of the dialog's Play/Stop
 // toggle, loads and exit attempts at random moments (fixed seed), on the real
-// thread timer and the trace output. Only the sleeps are shortened (a 100 ms
+// thread timer and a recording output. Only the sleeps are shortened (a 100 ms
 // poll takes 1 ms, Stop's closing second 10 ms); timer events come at their
 // real times. Meant for ThreadSanitizer and LeakSanitizer: after every round
 // nothing is left running, and every play's output was reset and closed once.
@@ -13,56 +13,43 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/MidiOutDevice.h"
-#include "platform/OneShotTimer.h"
 #include "platform/ThreadTimer.h"
-#include "platform/TraceMidiOut.h"
 #include "playback/MusicPlayer.h"
 #include "song/MidiFileLoader.h"
 #include "support/General.h"
+#include "tests/support/Eventually.h"
+#include "tests/support/RecordingMidiOut.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/SmfBuilder.h"
 
 namespace solvane {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using test::Bytes;
 using test::Concat;
-using test::SmfBuilder;
+using test::Eventually;
+using test::Format0;
+using test::NoteBytes;
 using test::TempFile;
-using test::VarLen;
 using ::testing::IsEmpty;
 
-// The thread timer with every sleep shortened by a factor of 100 (at least 1 ms).
-class ShortSleepTimer : public OneShotTimer {
+// The thread timer with every sleep a hundredth as long (at least 1 ms).
+class ShortSleepTimer : public ThreadTimer {
 public:
-    std::uint32_t MinPeriod() const override { return timer_.MinPeriod(); }
-    std::uint32_t MaxPeriod() const override { return timer_.MaxPeriod(); }
-    void BeginPeriod(std::uint32_t milliseconds) override { timer_.BeginPeriod(milliseconds); }
-    void EndPeriod(std::uint32_t milliseconds) override { timer_.EndPeriod(milliseconds); }
-    std::uint32_t SetEventAt(Clock::time_point due, std::uint32_t resolution, Callback callback) override {
-        return timer_.SetEventAt(due, resolution, std::move(callback));
-    }
-    bool KillEvent(std::uint32_t id) override { return timer_.KillEvent(id); }
-    Clock::time_point Now() const override { return timer_.Now(); }
-    void Sleep(std::uint32_t milliseconds) override { timer_.Sleep(Shortened(milliseconds)); }
+    void Sleep(std::uint32_t milliseconds) override { ThreadTimer::Sleep(Shortened(milliseconds)); }
     void SleepUnless(std::uint32_t milliseconds, const std::function<bool()>& stopAsked) override {
-        timer_.SleepUnless(Shortened(milliseconds), stopAsked);
+        ThreadTimer::SleepUnless(Shortened(milliseconds), stopAsked);
     }
 
 private:
     static std::uint32_t Shortened(std::uint32_t milliseconds) {
         return milliseconds == 0 ? 0 : std::max<std::uint32_t>(1, milliseconds / 100);
     }
-
-    ThreadTimer timer_;
 };
 
 // What one play's output went through.
@@ -73,71 +60,25 @@ struct PlayLog {
     std::vector<int> keys;  // of the note-ons sent
 };
 
-// The trace output, with each opened handle's life counted.
-class CountingOut : public MidiOutDevice {
-public:
-    explicit CountingOut(const std::string& path) : trace_(path) {}
-
-    int DeviceCount() override { return trace_.DeviceCount(); }
-    std::unique_ptr<MidiOutHandle> Open(int id) override {
-        std::unique_ptr<MidiOutHandle> inner = trace_.Open(id);
-        if (!inner) return nullptr;
-        std::lock_guard lock(mutex_);
-        logs_.emplace_back();
-        return std::make_unique<Handle>(*this, logs_.size() - 1, std::move(inner));
-    }
-    void Beep(std::uint32_t, std::uint32_t) override {}
-
-    std::vector<PlayLog> logs() const {
-        std::lock_guard lock(mutex_);
-        return logs_;
-    }
-
-private:
-    class Handle : public MidiOutHandle {
-    public:
-        Handle(CountingOut& out, std::size_t play, std::unique_ptr<MidiOutHandle> inner)
-            : out_(out), play_(play), inner_(std::move(inner)) {}
-        bool ShortMessage(std::uint32_t packed) override {
-            NoteEvent([packed](PlayLog& log) {
-                if ((packed & 0xF0) == 0x90 && ((packed >> 16) & 0x7F) != 0) {
-                    log.keys.push_back(static_cast<int>((packed >> 8) & 0x7F));
-                }
-            });
-            return inner_->ShortMessage(packed);
-        }
-        LongResult LongMessage(const std::uint8_t* bytes, std::size_t length) override {
-            NoteEvent([](PlayLog&) {});
-            return inner_->LongMessage(bytes, length);
-        }
-        bool Reset() override {
-            std::lock_guard lock(out_.mutex_);
-            ++out_.logs_[play_].resets;
-            return inner_->Reset();
-        }
-        bool Close() override {
-            std::lock_guard lock(out_.mutex_);
-            ++out_.logs_[play_].closes;
-            return inner_->Close();
-        }
-
-    private:
-        template <typename F>
-        void NoteEvent(F f) {
-            std::lock_guard lock(out_.mutex_);
-            PlayLog& log = out_.logs_[play_];
+// One log for each opening of the output, in the order of the openings.
+std::vector<PlayLog> PlayLogs(const test::RecordingMidiOut& out) {
+    const std::vector<test::Sent> sent = out.sent();
+    std::vector<PlayLog> logs(static_cast<std::size_t>(out.opens()));
+    for (const test::Sent& s : sent) {
+        PlayLog& log = logs[static_cast<std::size_t>(s.opening)];
+        if (s.kind == test::Sent::kReset) {
+            ++log.resets;
+        } else if (s.kind == test::Sent::kClose) {
+            ++log.closes;
+        } else {
             if (log.resets > 0) ++log.sentAfterReset;
-            f(log);
+            if (s.kind == test::Sent::kShort && (s.bytes[0] & 0xF0) == 0x90 && s.bytes[2] != 0) {
+                log.keys.push_back(s.bytes[1]);
+            }
         }
-        CountingOut& out_;
-        std::size_t play_;
-        std::unique_ptr<MidiOutHandle> inner_;
-    };
-
-    TraceMidiOut trace_;
-    mutable std::mutex mutex_;
-    std::vector<PlayLog> logs_;
-};
+    }
+    return logs;
+}
 
 // The dialog's rule, without a window: g_playing is set by Play, cleared by
 // Stop and, on the worker, by the end of a play; Exit is refused while it is set.
@@ -194,11 +135,6 @@ struct Dialog {
     }
 };
 
-Bytes NoteEvent(int key, std::uint32_t length) {
-    return Concat({{0x00, 0x90, static_cast<std::uint8_t>(key), 100}, VarLen(length),
-                   {0x80, static_cast<std::uint8_t>(key), 0}});
-}
-
 // Pieces start at key 40 or 90: even inverted in pitch, the first kind stays
 // below key 60 and the second above it, so a trace tells which piece played.
 constexpr int kLow = 40;
@@ -209,25 +145,15 @@ constexpr int kBetween = 60;
 // events before the first note, then short notes, all with keys from first.
 Bytes ShortPiece(int first) {
     Bytes body = {0x00, 0xC0, 0x05, 0x00, 0xB0, 0x07, 0x64};
-    for (int i = 0; i < 6; ++i) body = Concat({body, NoteEvent(first + i, 3)});
-    return SmfBuilder().Header(0, 1, 96).Track(Concat({body, {0x00, 0xFF, 0x2F, 0x00}})).Bytes();
+    for (int i = 0; i < 6; ++i) body = Concat({body, NoteBytes(0, first + i, 3)});
+    return Format0(body);
 }
 
 // A piece with a rest of five seconds in it, so a Stop often has to force the end.
 Bytes PieceWithARest(int first) {
-    Bytes body = Concat({NoteEvent(first, 4), NoteEvent(first + 1, 4), {0x87, 0x40, 0xB0, 0x40, 0x00}, NoteEvent(first + 2, 4)});
-    body = Concat({{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}, body});  // 120 a minute: 1920 ticks are 5 s
-    return SmfBuilder().Header(0, 1, 96).Track(Concat({body, {0x00, 0xFF, 0x2F, 0x00}})).Bytes();
-}
-
-template <typename Predicate>
-bool Within(std::chrono::milliseconds limit, Predicate done) {
-    const auto deadline = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
+    return Format0(Concat({{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20},  // 120 a minute: 1920 ticks are 5 s
+                           NoteBytes(0, first, 4), NoteBytes(0, first + 1, 4), {0x87, 0x40, 0xB0, 0x40, 0x00},
+                           NoteBytes(0, first + 2, 4)}));
 }
 
 bool Settled() { return musicPlayer.idle == 1 && musicPlayer.liveWorkers == 0 && musicPlayer.player == nullptr; }
@@ -236,14 +162,12 @@ class PlayStopStress : public ::testing::Test {
 protected:
     void SetUp() override {
         InstallTimer(&timer);
-        InstallMidiOutDevice(&out);
         MidiControler::reportNoDevice = true;
         g_playing = 0;
     }
     void TearDown() override {
         musicPlayer.Shutdown();
-        EXPECT_TRUE(Within(std::chrono::seconds(5), Settled));
-        InstallMidiOutDevice(nullptr);
+        EXPECT_TRUE(Eventually(Settled));
         InstallTimer(nullptr);
     }
 
@@ -251,9 +175,9 @@ protected:
     // and closed exactly once, with nothing sent after the reset.
     // Each play sounded only the keys of the piece it was started with.
     void ExpectSettled(int round, const Dialog& dialog) {
-        ASSERT_TRUE(Within(std::chrono::seconds(10), Settled)) << "round " << round << " left a play running";
+        ASSERT_TRUE(Eventually(Settled, std::chrono::seconds(10))) << "round " << round << " left a play running";
         EXPECT_EQ(g_playing, 0) << "round " << round;
-        const std::vector<PlayLog> logs = out.logs();
+        const std::vector<PlayLog> logs = PlayLogs(out);
         ASSERT_EQ(logs.size(), dialog.playedLow.size()) << "round " << round;
         for (std::size_t play = checkedPlays; play < logs.size(); ++play) {
             EXPECT_EQ(logs[play].resets, 1) << "round " << round << ", play " << play;
@@ -267,8 +191,7 @@ protected:
     }
 
     ShortSleepTimer timer;
-    TempFile traceFile{"trace.txt"};
-    CountingOut out{traceFile.path()};
+    test::RecordingMidiOut out;
     test::RecordingSink sink;
     std::size_t checkedPlays = 0;
 };
@@ -311,7 +234,7 @@ TEST_F(PlayStopStress, AThousandRoundsOfPlayStopLoadAndExitLeaveNothingRunning) 
         if (shortPiece && chance(50)) {
             // Play pressed again as soon as the button allows, while the
             // previous play may still be ending.
-            ASSERT_TRUE(Within(std::chrono::seconds(5), [] { return g_playing == 0; })) << "round " << round;
+            ASSERT_TRUE(Eventually([] { return g_playing == 0; })) << "round " << round;
             ASSERT_TRUE(dialog.OnPlay());
             ++playsWhileEnding;
             pause(4);
@@ -352,8 +275,8 @@ TEST_F(PlayStopStress, PlayOverAPlayThatDoesNotEndGivesUpOnItAndBothEndCleanly) 
         Play(*dialog.loader->song, OnPlayFinished);
         dialog.playedLow.push_back(true);
         // In the rest: both notes were sent and the next event is seconds away.
-        ASSERT_TRUE(Within(std::chrono::seconds(5), [this] {
-            const std::vector<PlayLog> logs = out.logs();
+        ASSERT_TRUE(Eventually([this] {
+            const std::vector<PlayLog> logs = PlayLogs(out);
             return !logs.empty() && logs.back().keys.size() == 2;
         })) << "round " << round;
 

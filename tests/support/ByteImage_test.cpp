@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/FileChooser.h"
+#include "tests/support/FakeFileChooser.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/SmfBuilder.h"
 
@@ -15,6 +15,7 @@ namespace solvane {
 namespace {
 
 using test::Bytes;
+using test::FakeFileChooser;
 using test::RecordingSink;
 using test::TempFile;
 using ::testing::ElementsAre;
@@ -29,28 +30,6 @@ Bytes Pattern(std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>(i % 253 + 1);
     return bytes;
 }
-
-// Answers the save dialog with a fixed path (or cancels when it is empty).
-class SaveAs : public FileChooser {
-public:
-    explicit SaveAs(std::string path) : path_(std::move(path)) { InstallFileChooser(this); }
-    ~SaveAs() override { InstallFileChooser(nullptr); }
-    bool AskOpen(std::string_view, std::string_view, std::string&) override { return false; }
-    bool AskSave(std::string_view extension, std::string_view filter, std::string& path) override {
-        ++asked;
-        askedExtension = extension;
-        askedFilter = filter;
-        if (path_.empty()) return false;
-        path = path_;
-        return true;
-    }
-    int asked = 0;
-    std::string askedExtension;
-    std::string askedFilter;
-
-private:
-    std::string path_;
-};
 
 TEST(ByteImage, StartsEmptyAndReadsAsZerosEverywhere) {
     const ByteImage image;
@@ -139,16 +118,17 @@ TEST(ByteImage, LoadingAMissingFileLeavesSizeZero) {
 TEST(ByteImage, SaveWritesTheFirstSizeBytesToTheChosenFile) {
     RecordingSink sink;
     TempFile target(Pattern(4000), "old.mid");  // replaced without a question
-    SaveAs dialog(target.path());
+    FakeFileChooser dialog;
+    dialog.QueueSave(target.path());
     ByteImage image;
     std::copy_n(Pattern(64).begin(), 64, image.MutableBytes());
     image.size = 40;
 
     image.SaveWithDialog();
 
-    EXPECT_EQ(dialog.asked, 1);
-    EXPECT_EQ(dialog.askedExtension, "mid");
-    EXPECT_EQ(dialog.askedFilter, "midi files|*.mid|");
+    EXPECT_EQ(dialog.saveAsks, 1);
+    EXPECT_EQ(dialog.lastExtension, "mid");
+    EXPECT_EQ(dialog.lastFilter, "midi files|*.mid|");
     EXPECT_EQ(target.Read(), Bytes(Pattern(40)));
     EXPECT_THAT(sink.codes(), IsEmpty());
 }
@@ -156,7 +136,8 @@ TEST(ByteImage, SaveWritesTheFirstSizeBytesToTheChosenFile) {
 TEST(ByteImage, SavingAnEmptyImageCreatesAnEmptyFile) {
     RecordingSink sink;
     TempFile target("empty.mid");
-    SaveAs dialog(target.path());
+    FakeFileChooser dialog;
+    dialog.QueueSave(target.path());
     ByteImage image;
     image.SaveWithDialog();
 
@@ -167,14 +148,14 @@ TEST(ByteImage, SavingAnEmptyImageCreatesAnEmptyFile) {
 
 TEST(ByteImage, CancellingTheSaveDialogWritesNothing) {
     RecordingSink sink;
-    SaveAs dialog("");
+    FakeFileChooser dialog;
     ByteImage image;
     image.MutableBytes()[0] = 1;
     image.size = 1;
 
     image.SaveWithDialog();
 
-    EXPECT_EQ(dialog.asked, 1);
+    EXPECT_EQ(dialog.saveAsks, 1);
     EXPECT_THAT(sink.codes(), IsEmpty());
 }
 

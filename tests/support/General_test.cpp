@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileChooser.h"
 #include "support/MemoryBlock.h"
+#include "tests/support/FakeFileChooser.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/SmfBuilder.h"
 
@@ -18,6 +18,7 @@ namespace solvane {
 namespace {
 
 using test::Bytes;
+using test::FakeFileChooser;
 using test::RecordingSink;
 using test::TempFile;
 using ::testing::ElementsAre;
@@ -140,43 +141,24 @@ TEST(WholeFileWriting, AnUnopenablePathReportsCode3AndCreatesNothing) {
     EXPECT_THAT(sink.codes(), ElementsAre(kGeneralCannotOpen));
 }
 
-class FakeChooser : public FileChooser {
-public:
-    bool AskOpen(std::string_view extension, std::string_view filter, std::string& path) override {
-        return Answer(extension, filter, path);
-    }
-    bool AskSave(std::string_view extension, std::string_view filter, std::string& path) override {
-        return Answer(extension, filter, path);
-    }
-    bool Answer(std::string_view extension, std::string_view filter, std::string& path) {
-        askedExtension = extension;
-        askedFilter = filter;
-        if (answer.empty()) return false;
-        path = answer;
-        return true;
-    }
-    std::string answer;
-    std::string askedExtension;
-    std::string askedFilter;
-};
-
 TEST(FileDialogs, AChosenPathGivesResult1AndCancellingGives0Silently) {
     RecordingSink sink;
-    FakeChooser chooser;
-    InstallFileChooser(&chooser);
+    FakeFileChooser chooser;
     std::string path = "unchanged";
     EXPECT_EQ(AskOpenFileName("mid", "SMF files|*.mid|", path), 0);
     EXPECT_EQ(AskSaveFileName(path, "mid", "midi files|*.mid|"), 0);
     EXPECT_EQ(path, "unchanged");
 
-    chooser.answer = "/tmp/song.mid";
+    chooser.QueueSave("/tmp/song.mid");
     EXPECT_EQ(AskSaveFileName(path, "mid", "midi files|*.mid|"), 1);
-    EXPECT_EQ(chooser.askedExtension, "mid");
-    EXPECT_EQ(chooser.askedFilter, "midi files|*.mid|");
+    EXPECT_EQ(chooser.lastExtension, "mid");
+    EXPECT_EQ(chooser.lastFilter, "midi files|*.mid|");
     EXPECT_EQ(path, "/tmp/song.mid");
+    chooser.QueueOpen("/tmp/other.mid");
     InstallFileChooser(nullptr);
 
     EXPECT_EQ(AskOpenFileName("mid", "SMF files|*.mid|", path), 0);  // nothing installed: as if cancelled
+    EXPECT_EQ(chooser.openAsks, 1);
     EXPECT_THAT(sink.codes(), IsEmpty());
 }
 

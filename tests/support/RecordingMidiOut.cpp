@@ -1,5 +1,6 @@
 #include "tests/support/RecordingMidiOut.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/OneShotTimer.h"
@@ -8,27 +9,30 @@ namespace solvane::test {
 
 class RecordingHandle : public MidiOutHandle {
 public:
-    explicit RecordingHandle(RecordingMidiOut& out) : out_(out) {}
+    RecordingHandle(RecordingMidiOut& out, int opening) : out_(out), opening_(opening) {}
     bool ShortMessage(std::uint32_t packed) override {
-        out_.Record(Sent::kShort, {static_cast<std::uint8_t>(packed), static_cast<std::uint8_t>(packed >> 8),
-                                   static_cast<std::uint8_t>(packed >> 16)});
+        if ((packed & 0xF0) == 0x90) out_.PassGate();
+        out_.Record(opening_, Sent::kShort,
+                    {static_cast<std::uint8_t>(packed), static_cast<std::uint8_t>(packed >> 8),
+                     static_cast<std::uint8_t>(packed >> 16)});
         return !out_.shortFails;
     }
     LongResult LongMessage(const std::uint8_t* bytes, std::size_t length) override {
-        out_.Record(Sent::kLong, std::vector<std::uint8_t>(bytes, bytes + length));
+        out_.Record(opening_, Sent::kLong, std::vector<std::uint8_t>(bytes, bytes + length));
         return out_.longResult;
     }
     bool Reset() override {
-        out_.Record(Sent::kReset, {});
+        out_.Record(opening_, Sent::kReset, {});
         return !out_.resetFails;
     }
     bool Close() override {
-        out_.Record(Sent::kClose, {});
+        out_.Record(opening_, Sent::kClose, {});
         return !out_.closeFails;
     }
 
 private:
     RecordingMidiOut& out_;
+    const int opening_;
 };
 
 RecordingMidiOut::RecordingMidiOut() { InstallMidiOutDevice(this); }
@@ -40,7 +44,7 @@ std::unique_ptr<MidiOutHandle> RecordingMidiOut::Open(int id) {
     openedIds_.push_back(id);
     if (openFails) return nullptr;
     openedAt_ = CurrentTimer().Now();
-    return std::make_unique<RecordingHandle>(*this);
+    return std::make_unique<RecordingHandle>(*this, static_cast<int>(openedIds_.size()) - 1);
 }
 
 void RecordingMidiOut::Beep(std::uint32_t, std::uint32_t) {
@@ -48,10 +52,36 @@ void RecordingMidiOut::Beep(std::uint32_t, std::uint32_t) {
     ++beeps_;
 }
 
-void RecordingMidiOut::Record(Sent::Kind kind, std::vector<std::uint8_t> bytes) {
+void RecordingMidiOut::Record(int opening, Sent::Kind kind, std::vector<std::uint8_t> bytes) {
     const auto now = CurrentTimer().Now();
     std::lock_guard lock(mutex_);
-    sent_.push_back({kind, std::move(bytes), std::chrono::duration_cast<std::chrono::milliseconds>(now - openedAt_)});
+    sent_.push_back(
+        {kind, std::move(bytes), std::chrono::duration_cast<std::chrono::milliseconds>(now - openedAt_), opening});
+}
+
+void RecordingMidiOut::PassGate() {
+    std::unique_lock lock(mutex_);
+    ++waiting_;
+    gateOpened_.wait(lock, [this] { return !gateClosed_; });
+    --waiting_;
+}
+
+void RecordingMidiOut::CloseGate() {
+    std::lock_guard lock(mutex_);
+    gateClosed_ = true;
+}
+
+void RecordingMidiOut::OpenGate() {
+    {
+        std::lock_guard lock(mutex_);
+        gateClosed_ = false;
+    }
+    gateOpened_.notify_all();
+}
+
+int RecordingMidiOut::waitingAtGate() const {
+    std::lock_guard lock(mutex_);
+    return waiting_;
 }
 
 std::vector<Sent> RecordingMidiOut::sent() const {
@@ -80,6 +110,10 @@ std::vector<std::string> RecordingMidiOut::lines() const {
         out.push_back(line);
     }
     return out;
+}
+
+int Count(const std::vector<std::string>& lines, std::string_view line) {
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
 }
 
 int RecordingMidiOut::opens() const {

@@ -1,5 +1,6 @@
 #include "tests/support/SmfBuilder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <iterator>
@@ -63,6 +64,14 @@ Bytes RiffFile(const char form[4], const std::vector<RiffChunk>& chunks) {
     return file;
 }
 
+Bytes NoteBytes(int channel, int key, std::uint32_t length) {
+    return Concat({{0x00, static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key), 100},
+                   VarLen(length),
+                   {static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}});
+}
+
+Bytes Format0(const Bytes& body) { return SmfBuilder().Header(0, 1, 96).Track(Concat({body, kEnd})).Bytes(); }
+
 namespace {
 std::filesystem::path MakeTempDir() {
     static std::atomic<int> counter{0};
@@ -74,8 +83,7 @@ std::filesystem::path MakeTempDir() {
 }  // namespace
 
 TempFile::TempFile(const solvane::test::Bytes& content, const std::string& name) : TempFile(name) {
-    std::ofstream out(path_, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+    WriteFileBytes(path_, content);
 }
 
 TempFile::TempFile(const std::string& name) : dir_(MakeTempDir()), path_((dir_ / name).string()) {}
@@ -92,10 +100,25 @@ Bytes ReadFileBytes(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+void WriteFileBytes(const std::string& path, const Bytes& content) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+}
+
 std::filesystem::path CorpusDir() {
     const std::filesystem::path dir = std::filesystem::path(SOLVANE_SOURCE_DIR) / ".." / "shared" / "corpus";
     std::error_code ec;
     return std::filesystem::is_directory(dir, ec) ? dir : std::filesystem::path();
+}
+
+std::vector<std::filesystem::path> FilesUnder(const std::filesystem::path& dir) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+        const std::string ext = entry.path().extension().string();
+        if (entry.is_regular_file() && ext != ".md" && ext != ".txt") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 }  // namespace solvane::test

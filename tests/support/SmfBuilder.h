@@ -42,6 +42,14 @@ struct RiffChunk {
 };
 // "RIFF", the length, the form type and the chunks, each padded to an even length.
 Bytes RiffFile(const char form[4], const std::vector<RiffChunk>& chunks);
+// An End of Track at delta 0.
+inline const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
+
+// A note of length ticks on channel, with explicit statuses.
+Bytes NoteBytes(int channel, int key, std::uint32_t length);
+
+// A format-0 file at 96 ticks a quarter: body and an End of Track.
+Bytes Format0(const Bytes& body);
 
 // A file in a fresh temporary folder, removed with the object.
 class TempFile {
@@ -61,8 +69,12 @@ private:
 };
 
 solvane::test::Bytes ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const solvane::test::Bytes& content);
 
 // The third-party corpus beside the repository, or empty when it is absent.
 std::filesystem::path CorpusDir();
+
+// Every file under dir but the notes that describe them (.md, .txt), sorted.
+std::vector<std::filesystem::path> FilesUnder(const std::filesystem::path& dir);
 
 }  // namespace solvane::test

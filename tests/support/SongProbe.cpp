@@ -65,11 +65,17 @@ std::vector<Note> Notes(const MidiTrackData& track) {
     return notes;
 }
 
-std::unique_ptr<MidiF0Data> SongWith(std::int32_t state, std::vector<MusicEvent> events, std::int32_t division) {
+std::unique_ptr<MidiF0Data> SongOf(std::int32_t state, std::vector<MusicEvent> events, std::int32_t division) {
     auto song = std::make_unique<MidiF0Data>(state);
     song->division = division;
     song->track->events = std::move(events);
     return song;
+}
+
+std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::string& path) {
+    auto loader = std::make_unique<MidiFileLoader>(path);
+    if (loader->size != 0) loader->BuildSong();
+    return loader;
 }
 
 Bytes SaveAsBytes(const MidiF0Data& loaded, bool horizontal, bool vertical) {

@@ -1,15 +1,18 @@
 #pragma once
 // Songs built in code and event lists looked at by absolute time: the events
 // with their times, the notes of a track as a sorted list, and the dialog's
-// Save steps as one call. Events themselves are built with TrackFixtures.
+// Load and Save steps as one call each. Events themselves are built with
+// TrackFixtures.
 
 #include <compare>
 #include <cstdint>
 #include <memory>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "song/MidiF0Data.h"
+#include "song/MidiFileLoader.h"
 #include "tests/support/SmfBuilder.h"
 #include "tests/support/TrackFixtures.h"
 #include "track/MidiTrackData.h"
@@ -60,7 +63,11 @@ std::ostream& operator<<(std::ostream& out, const Note& note);
 std::vector<Note> Notes(const MidiTrackData& track);
 
 // A song in the given state whose track holds events (state 1 or 2).
-std::unique_ptr<MidiF0Data> SongWith(std::int32_t state, std::vector<MusicEvent> events, std::int32_t division = 96);
+std::unique_ptr<MidiF0Data> SongOf(std::int32_t state, std::vector<MusicEvent> events, std::int32_t division = 96);
+
+// The dialog's Load: the loader reads the file, then builds the song when
+// something was read.
+std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::string& path);
 
 // The dialog's Save on a loaded song: copy, event form, the ticked
 // reversals, writing. Returns the bytes Save would write: none when the

@@ -19,6 +19,7 @@ using test::Bytes;
 using test::ChunkOf;
 using test::Concat;
 using test::Describe;
+using test::kEnd;
 using test::ReadTrack;
 using test::RecordingSink;
 using test::Timeline;
@@ -26,8 +27,6 @@ using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Not;
-
-const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
 
 Bytes Repeat(const Bytes& part, std::size_t times) {
     Bytes out;

@@ -14,6 +14,7 @@
 #include "song/MidiF0Data.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/SmfBuilder.h"
+#include "tests/support/SongProbe.h"
 #include "tests/support/TrackFixtures.h"
 #include "track/MidiTrackData.h"
 
@@ -30,23 +31,17 @@ using test::NoteOff;
 using test::NoteOn;
 using test::Program;
 using test::RecordingSink;
+using test::SongOf;
 using test::Timeline;
 using test::TrackOf;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-std::unique_ptr<MidiF0Data> SongOf(std::int32_t division, std::vector<MusicEvent> events) {
-    auto song = std::make_unique<MidiF0Data>(kStateEventForm);
-    song->division = division;
-    for (MusicEvent& e : events) song->track->Append(std::move(e));
-    return song;
-}
-
 Bytes ImageOf(const ByteImage& image) { return Bytes(image.Bytes(), image.Bytes() + image.size); }
 
 // The written file as the song image holds it.
 Bytes Write(std::vector<MusicEvent> events, std::int32_t division = 96) {
-    auto song = SongOf(division, std::move(events));
+    auto song = SongOf(kStateEventForm, std::move(events), division);
     song->WriteSmf();
     EXPECT_EQ(song->state, kStateImage);
     return ImageOf(*song);
@@ -68,7 +63,7 @@ TEST(SmfWriting, AnEmptySongIsTheTwentySixByteFile) {
 
 TEST(SmfWriting, AProgramAndOneNoteIsTheThirtySevenByteFile) {
     RecordingSink sink;
-    auto song = SongOf(96, {Program(0, 5), NoteOn(0, 60, 100), NoteOff(96, 60), EndOfTrack(0)});
+    auto song = SongOf(kStateEventForm, {Program(0, 5), NoteOn(0, 60, 100), NoteOff(96, 60), EndOfTrack(0)});
     song->WriteSmf();
     EXPECT_EQ(ImageOf(*song), (Bytes{0x4D, 0x54, 0x68, 0x64, 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x00, 0x01, 0x00,
                                      0x60, 0x4D, 0x54, 0x72, 0x6B, 0x00, 0x00, 0x00, 0x0F, 0x00, 0xC0, 0x05, 0x00,
@@ -318,7 +313,7 @@ TEST(SmfWriting, ASongNotInEventFormIsNotWritten) {
     for (std::int32_t state : {kStateImage, kStateNoteForm}) {
         SCOPED_TRACE(state);
         RecordingSink sink;
-        auto song = SongOf(96, {test::NoteEvent(0, 60, 10), EndOfTrack(0)});
+        auto song = SongOf(kStateEventForm, {test::NoteEvent(0, 60, 10), EndOfTrack(0)});
         song->state = state;
         const auto before = test::Fingerprint(*song->track);
 
@@ -335,7 +330,8 @@ TEST(SmfWriting, ATrackWithoutAnEndOfTrackIsRefusedAsNoMidiFileAndNothingIsToBeS
     for (bool empty : {false, true}) {
         SCOPED_TRACE(empty);
         RecordingSink sink;
-        auto song = empty ? SongOf(96, {}) : SongOf(96, {NoteOn(0, 60), NoteOff(96, 60)});
+        auto song =
+            empty ? SongOf(kStateEventForm, {}) : SongOf(kStateEventForm, {NoteOn(0, 60), NoteOff(96, 60)});
 
         song->WriteSmf();
 
@@ -345,7 +341,7 @@ TEST(SmfWriting, ATrackWithoutAnEndOfTrackIsRefusedAsNoMidiFileAndNothingIsToBeS
         EXPECT_THAT(sink.codes(), ElementsAre(kTrackNoChunk));
         EXPECT_THAT(sink.texts(), ElementsAre("MIDIファイルではないか、マックバイナリがついているファイルです。"));
     }
-    auto whole = SongOf(96, {EndOfTrack(0)});
+    auto whole = SongOf(kStateEventForm, {EndOfTrack(0)});
     whole->WriteSmf();
     EXPECT_TRUE(whole->HoldsWrittenFile());
 }
@@ -436,10 +432,8 @@ TEST(CorpusTracks, EveryTrackIsReadToItsEndAndItsRewriteReadsBackCleanly) {
     const std::filesystem::path corpus = test::CorpusDir();
     if (corpus.empty()) GTEST_SKIP() << "the corpus is not there";
     int chunks = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
-        const std::string path = entry.path().string();
-        const auto extension = entry.path().extension();
-        if (!entry.is_regular_file() || extension == ".md" || extension == ".txt") continue;
+    for (const std::filesystem::path& entry : test::FilesUnder(corpus)) {
+        const std::string path = entry.string();
         Bytes file = test::ReadFileBytes(path);
         file.resize(std::min<std::size_t>(file.size(), kImageCapacity));
         for (std::size_t offset = 0; offset + 8 <= file.size(); ++offset) {

@@ -31,7 +31,7 @@ constexpr std::int32_t kMeta = kTypeMeta;
 
 // Reverses a song in event form holding events and returns its track, briefly.
 std::vector<Brief> Reversed(std::vector<MusicEvent> events, RecordingSink& sink) {
-    auto song = test::SongWith(kStateEventForm, std::move(events));
+    auto song = test::SongOf(kStateEventForm, std::move(events));
     song->ReverseHorizontal();
     EXPECT_EQ(song->state, kStateEventForm);
     EXPECT_THAT(sink.codes(), IsEmpty());
@@ -155,7 +155,7 @@ TEST(HorizontalReverse, ProgramChangesMoveToThePassageTheyGoverned) {
     in.push_back(NoteOn(0, 62, 100, 1));
     in.push_back(NoteOff(960, 62, 1, 0x40));
     in.push_back(EndOfTrack(0));
-    auto song = test::SongWith(kStateEventForm, std::move(in));
+    auto song = test::SongOf(kStateEventForm, std::move(in));
     RecordingSink sink;
     song->ReverseHorizontal();
     EXPECT_THAT(sink.codes(), IsEmpty());
@@ -191,7 +191,7 @@ TEST(HorizontalReverse, TempoAtTheStartEndsUpLastBeforeTheEndOfTrack) {
     in.push_back(NoteOn(20, 62, 100, 0));
     in.push_back(NoteOff(100, 62, 0, 0x40));
     in.push_back(EndOfTrack(0));
-    auto song = test::SongWith(kStateEventForm, std::move(in));
+    auto song = test::SongOf(kStateEventForm, std::move(in));
     RecordingSink sink;
     song->ReverseHorizontal();
     EXPECT_THAT(sink.codes(), IsEmpty());
@@ -212,7 +212,7 @@ TEST(HorizontalReverse, TrackWithoutEndOfTrackIsReportedAndLeftAlone) {
             in.push_back(EndOfTrack(0));
             in.push_back(NoteOff(10, 60, 0, 0x40));
         }
-        auto song = test::SongWith(kStateEventForm, std::move(in));
+        auto song = test::SongOf(kStateEventForm, std::move(in));
         const auto before = test::TimedEvents(*song->track);
         RecordingSink sink;
         song->ReverseHorizontal();
@@ -228,7 +228,7 @@ TEST(HorizontalReverse, TrackWithoutEndOfTrackIsReportedAndLeftAlone) {
 TEST(HorizontalReverse, OnlyAnEndOfTrackStaysAndLosesItsDelta) {
     std::vector<MusicEvent> in;
     in.push_back(EndOfTrack(50));
-    auto song = test::SongWith(kStateEventForm, std::move(in));
+    auto song = test::SongOf(kStateEventForm, std::move(in));
     RecordingSink sink;
     song->ReverseHorizontal();
     EXPECT_THAT(sink.codes(), IsEmpty());
@@ -241,7 +241,7 @@ TEST(HorizontalReverse, NoteFormSongIsRefusedUnchanged) {
     std::vector<MusicEvent> in;
     in.push_back(test::NoteEvent(0, 60, 10, 0));
     in.push_back(EndOfTrack(10));
-    auto song = test::SongWith(kStateNoteForm, std::move(in));
+    auto song = test::SongOf(kStateNoteForm, std::move(in));
     const auto before = test::TimedEvents(*song->track);
     RecordingSink sink;
     song->ReverseHorizontal();
@@ -283,7 +283,7 @@ std::unique_ptr<MidiF0Data> RandomPiece(std::uint32_t seed) {
         events.push_back(std::move(p.event));
     }
     events.push_back(EndOfTrack(0));
-    return test::SongWith(kStateNoteForm, std::move(events));
+    return test::SongOf(kStateNoteForm, std::move(events));
 }
 
 TEST(HorizontalReverse, EveryNoteIsMirroredWithItsLengthAndVelocity) {

@@ -76,7 +76,7 @@ TEST(VerticalReverse, EachChannelIsInvertedAboutItsOctaveKey) {
         std::vector<MusicEvent> events;
         AddNotes(events, c.channel, c.keys);
         events.push_back(test::EndOfTrack(0));
-        auto song = test::SongWith(kStateEventForm, std::move(events));
+        auto song = test::SongOf(kStateEventForm, std::move(events));
         RecordingSink sink;
         song->ReverseVertical();
         EXPECT_THAT(sink.codes(), IsEmpty());
@@ -99,7 +99,7 @@ TEST(VerticalReverse, ChannelsDoNotInfluenceEachOther) {
         }
     }
     events.push_back(test::EndOfTrack(0));
-    auto song = test::SongWith(kStateEventForm, std::move(events));
+    auto song = test::SongOf(kStateEventForm, std::move(events));
     song->ReverseVertical();
     for (const AxisCase& c : AxisCases()) {
         SCOPED_TRACE(c.name);
@@ -117,7 +117,7 @@ TEST(VerticalReverse, DrumChannelKeepsItsKeys) {
     AddNotes(events, 9, keys);
     AddNotes(events, 11, keys);  // the same keys elsewhere do move
     events.push_back(test::EndOfTrack(0));
-    auto song = test::SongWith(kStateEventForm, std::move(events));
+    auto song = test::SongOf(kStateEventForm, std::move(events));
     song->ReverseVertical();
     std::vector<std::int32_t> drumOns;
     std::vector<std::int32_t> drumOffs;
@@ -151,7 +151,7 @@ TEST(VerticalReverse, OnlyNoteKeysChange) {
     events.push_back(test::NoteOff(1, 72, 0, 0x40));
     events.push_back(test::Tempo(0, 600000));
     events.push_back(test::EndOfTrack(9));
-    auto song = test::SongWith(kStateEventForm, std::move(events), 120);
+    auto song = test::SongOf(kStateEventForm, std::move(events), 120);
     auto expected = test::TimedEvents(*song->track);
     expected[4].key = 72;
     expected[5].key = 48;
@@ -170,7 +170,7 @@ TEST(VerticalReverse, NoteFormHasNoNoteOnsOrOffsToChange) {
     events.push_back(test::NoteEvent(0, 40, 10, 0));
     events.push_back(test::NoteEvent(0, 100, 10, 0));
     events.push_back(test::EndOfTrack(10));
-    auto song = test::SongWith(kStateNoteForm, std::move(events));
+    auto song = test::SongOf(kStateNoteForm, std::move(events));
     const auto before = test::TimedEvents(*song->track);
     RecordingSink sink;
     song->ReverseVertical();
@@ -187,7 +187,7 @@ TEST(VerticalReverse, NoteOnAndItsNoteOffGetTheSameKey) {
         notes.push_back(test::NoteEvent(i % 3, key, 5 + (i * 13) % 40, channel));
     }
     notes.push_back(test::EndOfTrack(0));
-    auto loaded = test::SongWith(kStateNoteForm, std::move(notes));
+    auto loaded = test::SongOf(kStateNoteForm, std::move(notes));
     MidiF0Data song(*loaded);
     song.ToEventForm();
     // Pair every note-on with its note-off by position before the keys change.
