@@ -1,6 +1,7 @@
 #include "playback/MusicPlayer.h"
 
 #include <chrono>
+#include <thread>
 #include <utility>
 
 #include "platform/OneShotTimer.h"

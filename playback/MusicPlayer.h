@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "playback/MidiPlayer.h"
 #include "song/MidiF0Data.h"

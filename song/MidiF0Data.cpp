@@ -40,15 +40,10 @@ int MidiF0Data::LoadFile(const std::string& path) {
 int MidiF0Data::ParseHeader() {
     MidiTrackData::ResetRunningStatus();  // a new file
     if (size == 0) return 0;
-    if (!IsHeaderId(Bytes() + cursor)) {
-        // A 128-byte prefix (a MacBinary header) in front of the file.
-        if (cursor + 132 <= kImageCapacity && size - cursor >= 132 && IsHeaderId(Bytes() + cursor + 128)) {
-            std::uint8_t* bytes = MutableBytes();
-            std::memmove(bytes + cursor, bytes + cursor + 128, static_cast<std::size_t>(size - cursor - 128));
-            size -= 128;
-        } else {
-            ReportError(kSongNoHeader);
-        }
+    // Without "MThd" here, a 128-byte prefix (a MacBinary header) may stand in front of it.
+    if (!IsHeaderId(Bytes() + cursor) &&
+        !(cursor == 0 && size >= 132 && StripMacBinaryHeader(MutableBytes(), "MThd", size) != 0)) {
+        ReportError(kSongNoHeader);
     }
     cursor += 8;  // the header's length is not checked
     if (At(cursor) != 0 || At(cursor + 1) != 0) {
@@ -92,9 +87,7 @@ void MidiF0Data::Convert(std::int32_t from, void (MidiTrackData::*conversion)(),
 }
 
 int MidiF0Data::DetectFormat(std::uint8_t* image, std::int32_t size) {
-    if (!IsHeaderId(image) && size >= 132 && IsHeaderId(image + 128)) {
-        std::memmove(image, image + 128, static_cast<std::size_t>(size - 128));
-    }
+    if (!IsHeaderId(image) && size >= 132) StripMacBinaryHeader(image, "MThd", size);  // size is a copy
     // Judged by the format field alone, found or not: whoever reads the file
     // next reports a missing header itself.
     if (image[8] != 0) return -1;

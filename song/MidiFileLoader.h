@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "song/MidiF0Data.h"
 #include "song/MidiF1Data.h"

@@ -37,7 +37,9 @@ public:
         std::swap(block_, other.block_);  // this block goes with other
         return *this;
     }
-    ~EventBytes() { ::operator delete(block_); }
+    ~EventBytes() {
+        if (block_ != nullptr) ::operator delete(block_);
+    }
 
     size_type size() const { return block_ ? block_->size : 0; }
     bool empty() const { return size() == 0; }

@@ -167,7 +167,7 @@ void MidiTrackData::ToEventForm() {
     std::vector<Off> pending;  // a heap, the next to place on top
     std::vector<Off> placed;
     std::int64_t room = kTrackCapacity - count();
-    bool reportedFull = false;
+    bool dropped = false;
     std::int64_t time = 0;
     std::int64_t last = 0;  // time of the event placed last
     auto place = [&](std::uint32_t before) {
@@ -181,47 +181,31 @@ void MidiTrackData::ToEventForm() {
     };
     const std::size_t n = events.size();
     std::int32_t order = 0;
-    std::size_t dropped = 0;
     for (std::size_t k = 0; k < n; ++k) {
         MusicEvent& event = events[k];
         time += event.delta;
         while (!pending.empty() && pending.front().time <= time) place(static_cast<std::uint32_t>(k));
         if (event.type == kTypeNote) {
             if (room <= 0) {
-                if (!reportedFull) ReportError(kTrackTooMuchData);
-                reportedFull = true;
-                event.type = kTypeMarked;  // goes below; its time stays with the events after it
+                if (!dropped) ReportError(kTrackTooMuchData);
+                dropped = true;
+                event.type = kTypeMarked;  // goes once the note-offs are in
                 ++room;
-                ++dropped;
-                continue;
+            } else {
+                --room;
+                event.type = kTypeNoteOn;
+                const std::int64_t d = event.duration;
+                event.duration = 0;
+                if (d <= 0) ReportError(kTrackInternalError);
+                pending.push_back({time + std::max<std::int64_t>(d, 0), order++, event.key, event.channel, 0, 0});
+                std::push_heap(pending.begin(), pending.end(), later);
+                if (d <= 0) place(static_cast<std::uint32_t>(k));
             }
-            --room;
-            event.type = kTypeNoteOn;
-            const std::int64_t d = event.duration;
-            event.duration = 0;
-            if (d <= 0) ReportError(kTrackInternalError);
-            pending.push_back({time + std::max<std::int64_t>(d, 0), order++, event.key, event.channel, 0, 0});
-            std::push_heap(pending.begin(), pending.end(), later);
-            if (d <= 0) place(static_cast<std::uint32_t>(k));
         }
         event.delta = Narrow(time - last);
         last = time;
     }
     while (!pending.empty()) place(static_cast<std::uint32_t>(n));
-
-    if (dropped > 0) {
-        // The dropped notes go; each note-off keeps its place among the others.
-        std::size_t kept = 0;
-        std::size_t o = 0;
-        for (std::size_t k = 0; k < n; ++k) {
-            for (; o < placed.size() && placed[o].before == k; ++o) placed[o].before = static_cast<std::uint32_t>(kept);
-            if (events[k].type == kTypeMarked) continue;
-            if (kept != k) events[kept] = std::move(events[k]);
-            ++kept;
-        }
-        for (; o < placed.size(); ++o) placed[o].before = static_cast<std::uint32_t>(kept);
-        events.erase(events.begin() + static_cast<std::ptrdiff_t>(kept), events.end());
-    }
 
     // Then the list grows by the note-offs, filled from the back: each event
     // moves up by the number of note-offs before it, into a slot that is new
@@ -242,6 +226,7 @@ void MidiTrackData::ToEventForm() {
         if (k == 0) break;
         if (--slot != k - 1) events[slot] = std::move(events[k - 1]);
     }
+    if (dropped) DropMarked();
     // The End of Track goes last, behind notes that outlast it.
     const auto end = std::find_if(events.begin(), events.end(), [](const MusicEvent& e) { return e.IsEndOfTrack(); });
     if (end != events.end() && end + 1 != events.end()) {

@@ -9,9 +9,7 @@
 // longer than a delta can hold. Since every event takes two file bytes at
 // least, no list made from a file of kImageCapacity bytes fills up.
 
-#include <cstddef>
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 #include "support/ByteImage.h"

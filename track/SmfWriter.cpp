@@ -28,29 +28,17 @@ bool IsChannelEvent(std::int32_t type) {
 }
 
 // A channel event (its channel already checked) into out; returns its size.
+// The data bytes: the key (or controller) first, then the velocity (a
+// note-off's always 64) or the value; a program change has only its value.
 std::int32_t PutChannelEvent(const MusicEvent& event, std::uint8_t* out) {
     out[0] = static_cast<std::uint8_t>(event.type | event.channel);
-    switch (event.type) {
-        case kTypeNoteOff:
-            out[1] = DataByte(event.key);
-            out[2] = 0x40;  // release velocity is always 64
-            return 3;
-        case kTypeNoteOn:
-            out[1] = DataByte(event.key);
-            out[2] = DataByte(event.velocity);
-            return 3;
-        case kTypeControl:
-            out[1] = DataByte(event.subtype);
-            out[2] = DataByte(event.value);
-            return 3;
-        case kTypeProgram:
-            out[1] = DataByte(event.value);
-            return 2;
-        default:  // pitch bend
-            out[1] = DataByte(event.key);
-            out[2] = DataByte(event.value);
-            return 3;
+    if (event.type == kTypeProgram) {
+        out[1] = DataByte(event.value);
+        return 2;
     }
+    out[1] = DataByte(event.type == kTypeControl ? event.subtype : event.key);
+    out[2] = event.type == kTypeNoteOff ? 0x40 : DataByte(event.type == kTypeNoteOn ? event.velocity : event.value);
+    return 3;
 }
 
 // A few bytes at the end: push_back, which costs less than a range insert.
@@ -197,37 +185,37 @@ void MidiTrackData::WriteTrack() {
     constexpr std::int64_t kLongestTime = std::numeric_limits<std::int32_t>::max();
     std::vector<std::uint8_t> chunk(8);
     chunk.reserve(std::min(kChunkCapacity, 4 * events.size() + 8));
-    std::vector<std::uint8_t> bytes;  // one event's
-    std::int64_t carried = 0;         // deltas of events that could not be written
+    std::int64_t carried = 0;  // deltas of events that could not be written
     std::int64_t time = 0;
     bool clamped = false;
     for (const MusicEvent& event : events) {
-        bytes.clear();
-        const std::int32_t n = EncodeEvent(event, bytes);
-        std::int64_t delta = carried + event.delta;
+        // The delta goes first; it is taken back when the event has no bytes.
+        const std::size_t mark = chunk.size();
+        const std::int64_t delta = carried + event.delta;
+        const std::int64_t fits = std::clamp<std::int64_t>(delta, 0, std::min<std::int64_t>(kMaxVarLen, kLongestTime - time));
+        std::uint8_t deltaBytes[4];
+        chunk.insert(chunk.end(), deltaBytes, deltaBytes + EncodeVarLen(static_cast<std::uint32_t>(fits), deltaBytes));
+        const std::int32_t n = EncodeEvent(event, chunk);
         if (n < 0) {
+            chunk.resize(mark);
             carried = delta;  // left out: the next event keeps its time
             continue;
         }
         carried = 0;
+        time += fits;
         if (n > kImageCapacity) ReportTrackWarning(kTrackOversizedEvent);
-        const std::int64_t fits = std::clamp<std::int64_t>(delta, 0, std::min<std::int64_t>(kMaxVarLen, kLongestTime - time));
         if (fits != delta && !clamped) {
             clamped = true;
             ReportError(kTrackInternalError);  // a time no file can carry: said once a track
         }
-        time += fits;
-        std::uint8_t deltaBytes[4] = {};
-        const int deltaLength = EncodeVarLen(static_cast<std::uint32_t>(fits), deltaBytes);
         // The chunk must fit the image and still close with its End of Track.
         const std::size_t room = &event == &events.back() ? 0 : sizeof kEndOfTrack;
-        if (chunk.size() + static_cast<std::size_t>(deltaLength) + bytes.size() + room > kChunkCapacity) {
+        if (chunk.size() + room > kChunkCapacity) {
+            chunk.resize(mark);
             ReportGeneralError(kGeneralDataTooLarge);
             chunk.insert(chunk.end(), std::begin(kEndOfTrack), std::end(kEndOfTrack));
             break;
         }
-        chunk.insert(chunk.end(), deltaBytes, deltaBytes + deltaLength);
-        chunk.insert(chunk.end(), bytes.begin(), bytes.end());
     }
     const auto length = static_cast<std::uint32_t>(chunk.size() - 8);
     const std::uint8_t header[8] = {'M', 'T', 'r', 'k', static_cast<std::uint8_t>(length >> 24),
@@ -249,9 +237,9 @@ std::int32_t MidiTrackData::EncodeEvent(const MusicEvent& event, std::vector<std
             ReportError(kTrackBadChannel);
             return -1;
         }
-        out.resize(start + 3);
-        const std::int32_t n = PutChannelEvent(event, out.data() + start);
-        out.resize(start + static_cast<std::size_t>(n));
+        std::uint8_t bytes[3];
+        const std::int32_t n = PutChannelEvent(event, bytes);
+        for (std::int32_t i = 0; i < n; ++i) out.push_back(bytes[i]);
         return n;
     }
     switch (event.type) {
