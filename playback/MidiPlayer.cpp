@@ -105,25 +105,14 @@ bool MidiPlayer::Arm(OneShotTimer::Clock::time_point due, std::uint32_t resoluti
 }
 
 std::int32_t MidiPlayer::SendEvent(const MusicEvent& event) {
-    const auto channel = static_cast<std::uint32_t>(event.channel);
+    const auto u = [](std::int32_t field) { return static_cast<std::uint32_t>(field); };
+    const std::uint32_t channel = u(event.channel);
     switch (event.type) {
-        case kTypeNoteOff:
-            device->NoteOff(static_cast<std::uint32_t>(event.key), channel);
-            break;
-        case kTypeNoteOn:
-            device->NoteOn(static_cast<std::uint32_t>(event.key), static_cast<std::uint32_t>(event.velocity), channel);
-            break;
-        case kTypeControl:
-            device->SendShort(static_cast<std::uint32_t>(event.value), static_cast<std::uint32_t>(event.subtype),
-                              0xB0 | channel);
-            break;
-        case kTypeProgram:
-            device->ProgramChange(static_cast<std::uint32_t>(event.value), channel);
-            break;
-        case kTypePitchBend:
-            device->SendShort(static_cast<std::uint32_t>(event.value), static_cast<std::uint32_t>(event.key),
-                              0xE0 | channel);
-            break;
+        case kTypeNoteOff: device->NoteOff(u(event.key), channel); break;
+        case kTypeNoteOn: device->NoteOn(u(event.key), u(event.velocity), channel); break;
+        case kTypeControl: device->SendShort(u(event.value), u(event.subtype), 0xB0 | channel); break;
+        case kTypeProgram: device->ProgramChange(u(event.value), channel); break;
+        case kTypePitchBend: device->SendShort(u(event.value), u(event.key), 0xE0 | channel); break;
         case kTypeSysEx:
         case kTypeEscape:
             device->SendExclusive(static_cast<std::uint32_t>(event.length), event.data.data());

@@ -130,27 +130,14 @@ std::int32_t FindRiffMidiData(const std::uint8_t* image, std::int32_t count, std
 }
 
 int EncodeVarLen(std::uint32_t value, std::uint8_t* out) {
-    if (value > kMaxVarLen) value = kMaxVarLen;
-    if (value < 0x80) {
-        out[0] = static_cast<std::uint8_t>(value);
-        return 1;
+    value = std::min(value, kMaxVarLen);
+    int n = 1;
+    while (n < 4 && (value >> (7 * n)) != 0) ++n;
+    for (int i = 0; i < n; ++i) {
+        const std::uint32_t group = (value >> (7 * (n - 1 - i))) & 0x7F;
+        out[i] = static_cast<std::uint8_t>(i + 1 < n ? group | 0x80 : group);  // every byte but the last has bit 7
     }
-    if (value < 0x4000) {
-        out[0] = static_cast<std::uint8_t>((value >> 7) | 0x80);
-        out[1] = static_cast<std::uint8_t>(value & 0x7F);
-        return 2;
-    }
-    if (value < 0x200000) {
-        out[0] = static_cast<std::uint8_t>((value >> 14) | 0x80);
-        out[1] = static_cast<std::uint8_t>(((value >> 7) & 0x7F) | 0x80);
-        out[2] = static_cast<std::uint8_t>(value & 0x7F);
-        return 3;
-    }
-    out[0] = static_cast<std::uint8_t>((value >> 21) | 0x80);
-    out[1] = static_cast<std::uint8_t>(((value >> 14) & 0x7F) | 0x80);
-    out[2] = static_cast<std::uint8_t>(((value >> 7) & 0x7F) | 0x80);
-    out[3] = static_cast<std::uint8_t>(value & 0x7F);
-    return 4;
+    return n;
 }
 
 }  // namespace solvane

@@ -1,17 +1,15 @@
 // The two forms of a track's list and the moves between them: event form
 // (note-on and note-off apart, as a file stores them) and note form (one
-// event per note, carrying its duration).
-//
-// Both conversions are defined as walks that remove or insert one event at a
-// time, each removal adding the event's delta to the next one. Every list the
-// program converts has times that only grow (the reader makes sure of it), so
-// the walks' searches are searches by time, and each conversion is done here
-// in passes over absolute times, with the walks' deltas and reports.
+// event per note, carrying its duration). Both are defined as walks that
+// remove or insert one event at a time, each removal adding the event's delta
+// to the next one. Every list the program converts has times that only grow
+// (the reader makes sure of it), so the walks' searches are searches by time:
+// each conversion is done in passes over absolute times, with the walks'
+// deltas and reports.
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <utility>
 #include <vector>
 
@@ -79,12 +77,12 @@ void MidiTrackData::ToNoteForm() {
         // difference of the two times.
         const std::int64_t held = time - on.start;
         events[on.index].duration = Narrow(held);
-        if (held > std::numeric_limits<std::int32_t>::max()) tooLong.push_back(on.index);
+        if (held > kLongestTime) tooLong.push_back(on.index);
         head[id] = on.next;
         if (head[id] < 0) tail[id] = -1;
     }
     if (!fileTimes) tooLong.clear();
-    for (const std::uint32_t index : tooLong) events[index].duration = std::numeric_limits<std::int32_t>::max();
+    for (const std::uint32_t index : tooLong) events[index].duration = static_cast<std::int32_t>(kLongestTime);
 
     // Every note-off goes, closing or not, passing its delta on to the event
     // that follows it (the last ones take theirs with them); a note of no

@@ -1,7 +1,7 @@
 #include "track/MidiTrackData.h"
 
 #include <algorithm>
-#include <limits>
+#include <iterator>
 #include <utility>
 
 #include "support/Messages.h"
@@ -9,18 +9,10 @@
 namespace solvane {
 namespace {
 
-// One flag per once-per-track warning: undefined event, volumes, pans, oversized event.
-bool g_warned[4] = {};
-
-int WarningSlot(std::uint32_t code) {
-    switch (code) {
-        case kTrackUndefinedEvent: return 0;
-        case kTrackSeveralVolumes: return 1;
-        case kTrackSeveralPans: return 2;
-        case kTrackOversizedEvent: return 3;
-        default: return -1;
-    }
-}
+// The once-per-track warnings, each with its flag.
+constexpr std::uint32_t kWarnings[] = {kTrackUndefinedEvent, kTrackSeveralVolumes, kTrackSeveralPans,
+                                       kTrackOversizedEvent};
+bool g_warned[std::size(kWarnings)] = {};
 
 }  // namespace
 
@@ -31,8 +23,8 @@ void MidiTrackData::ReportTrackWarning(std::uint32_t code) {
         std::fill(std::begin(g_warned), std::end(g_warned), false);
         return;
     }
-    const int slot = WarningSlot(code);
-    if (slot >= 0) {
+    const auto slot = static_cast<std::size_t>(std::find(std::begin(kWarnings), std::end(kWarnings), code) - kWarnings);
+    if (slot < std::size(kWarnings)) {
         if (g_warned[slot]) return;
         g_warned[slot] = true;
     }
@@ -117,15 +109,10 @@ void MidiTrackData::KeepLastEndOfTrack() {
 }
 
 void MidiTrackData::ExchangeEvents(std::int32_t a, std::int32_t b) {
-    if (a == b) return;
-    if (!InRange(a) || !InRange(b)) {
-        ReportError(kTrackInternalError);
-        return;
+    SwapEvents(a, b);
+    if (a != b && InRange(a) && InRange(b)) {
+        std::swap(events[static_cast<std::size_t>(a)].delta, events[static_cast<std::size_t>(b)].delta);
     }
-    MusicEvent& first = events[static_cast<std::size_t>(a)];
-    MusicEvent& second = events[static_cast<std::size_t>(b)];
-    first.Swap(second);
-    std::swap(first.delta, second.delta);
 }
 
 void MidiTrackData::SwapEvents(std::int32_t a, std::int32_t b) {
@@ -155,7 +142,6 @@ void MidiTrackData::Rescale(std::int32_t oldDivision, std::int32_t newDivision) 
         ReportError(kTrackInternalError);  // a division of 0 has no ticks to convert
         return;
     }
-    constexpr std::int64_t kLongest = std::numeric_limits<std::int32_t>::max();
     const std::int64_t from = oldDivision;
     const std::int64_t to = newDivision;
     std::int64_t carry = 0;
@@ -163,9 +149,9 @@ void MidiTrackData::Rescale(std::int32_t oldDivision, std::int32_t newDivision) 
         const std::int64_t x = event.delta + carry;
         const std::int64_t d = x * to / from;
         carry = x - d * from / to;
-        event.delta = static_cast<std::int32_t>(std::min(d, kLongest));
+        event.delta = static_cast<std::int32_t>(std::min(d, kLongestTime));
         const std::int64_t duration = std::int64_t{event.duration} * to / from;
-        event.duration = static_cast<std::int32_t>(std::clamp<std::int64_t>(duration, 1, kLongest));  // every note lasts a tick
+        event.duration = static_cast<std::int32_t>(std::clamp<std::int64_t>(duration, 1, kLongestTime));  // every note lasts a tick
     }
 }
 

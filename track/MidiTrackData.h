@@ -19,6 +19,8 @@
 namespace solvane {
 
 inline constexpr std::int32_t kTrackCapacity = 0x20000;
+// The longest time a delta (and so a track, and a note) can hold.
+inline constexpr std::int64_t kLongestTime = 0x7FFFFFFF;
 
 inline constexpr std::int32_t kStateEmpty = -1;
 inline constexpr std::int32_t kStateImage = 0;

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
-#include <limits>
 #include <vector>
 
 #include "support/General.h"
@@ -180,9 +179,7 @@ void MidiTrackData::WriteTrack() {
     // file that filled the whole image would read back as cut ("data too
     // large"), so one byte stays free.
     constexpr std::size_t kChunkCapacity = kImageCapacity - 14 - 1;
-    // What a file can carry in one delta, and what the reader takes from a
-    // track: no time past what a delta holds.
-    constexpr std::int64_t kLongestTime = std::numeric_limits<std::int32_t>::max();
+    // No delta longer than a file can carry, no time past what the reader takes.
     std::vector<std::uint8_t> chunk(8);
     chunk.reserve(std::min(kChunkCapacity, 4 * events.size() + 8));
     std::int64_t carried = 0;  // deltas of events that could not be written

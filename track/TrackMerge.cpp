@@ -1,14 +1,11 @@
-// Merging tracks in note form into one by time, as the loader builds the
-// song from the tracks of a file.
-//
-// The merge is defined one track at a time: a copy of the destination and a
-// copy of the track are merged into the cleared destination, and every End
-// of Track that is not last goes. Merging every track at once in one pass by
-// time gives the same list: each event keeps its time, at equal times the
-// lower track's events come first, and an End of Track stays only as the
-// very last event (each takes its place until then, should the list fill
-// up on the way). What the copies did besides (each record of more than 256
-// bytes reports when a copy of it goes) is reported as they would have.
+// Merging tracks in note form into one by time, as the loader builds the song.
+// The merge is defined one track at a time: copies of the destination and of
+// the track are merged into the cleared destination, and every End of Track
+// not last goes. One pass by time over every track gives the same list: each
+// event keeps its time, at equal times the lower track's events come first,
+// and an End of Track stays only as the very last event (taking its place
+// until then, should the list fill up). What the copies did besides (a record
+// of more than 256 bytes reports when a copy of it goes) is reported here.
 
 #include <algorithm>
 #include <cstdint>

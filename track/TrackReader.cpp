@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "support/Messages.h"
 #include "track/MidiTrackData.h"
@@ -21,14 +20,11 @@ namespace {
 std::int32_t g_currentStatus = 0;
 std::int32_t g_lastStatus = 0;
 
-constexpr std::int64_t kLongestTime = std::numeric_limits<std::int32_t>::max();
-
-std::int32_t TimeSignatureCode(std::uint8_t numerator, std::uint8_t denominatorPower) {
-    if (numerator == 1 && denominatorPower == 1) return 2;
-    if (numerator == 4 && denominatorPower == 2) return 4;
-    if (numerator == 3 && denominatorPower == 2) return 3;
-    if (numerator == 6 && denominatorPower == 3) return 6;
-    return 0;
+// 1/2, 4/4, 3/4 and 6/8 (the denominator as a power of two) by their code; 0 for any other.
+std::int32_t TimeSignatureCode(std::uint8_t numerator, std::uint8_t power) {
+    const bool known = (numerator == 1 && power == 1) || (numerator == 4 && power == 2) ||
+                       (numerator == 3 && power == 2) || (numerator == 6 && power == 3);
+    return known ? (numerator == 1 ? 2 : numerator) : 0;
 }
 
 }  // namespace

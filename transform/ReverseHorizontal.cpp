@@ -54,23 +54,12 @@ bool ReverseHorizontal(MidiTrackData& t) {
             top[id] = i;
         }
     }
-    // The events proper change ends; each now waits as long as the event
-    // that followed it did, the first starts at once and the End of Track
-    // keeps its own gap. In one walk from both ends: the slot at the back is
-    // read before it is written, its delta kept for the next step.
-    std::int32_t i = 0;
-    std::int32_t j = n - 2;
-    std::int32_t behindJ = 0;  // the delta the event behind slot j had (none for the last)
-    for (; i < j; ++i, --j) {
-        const std::int32_t deltaJ = at(j).delta;
-        const std::int32_t behindI = at(i + 1).delta;
-        at(i).Swap(at(j));
-        at(i).delta = behindJ;
-        at(j).delta = behindI;
-        behindJ = deltaJ;
-    }
-    if (i == j) at(i).delta = behindJ;  // the middle event stays where it is
-    if (n == 1) at(0).delta = 0;        // the End of Track alone
+    // The events proper change ends, each with its own delta; then each waits
+    // as long as the event that followed it did, the first starts at once and
+    // the End of Track keeps its own gap.
+    std::reverse(t.events.begin(), t.events.end() - 1);
+    for (std::int32_t k = n - 2; k >= 1; --k) at(k).delta = at(k - 1).delta;
+    at(0).delta = 0;
     ShiftProgramChanges(t);
     return true;
 }
