@@ -68,14 +68,18 @@ void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks)
     std::vector<Head> heads;
     std::size_t total = 0;
     for (std::uint32_t l = 0; l < lists.size(); ++l) {
-        total += lists[l]->size();
-        if (!lists[l]->empty()) heads.push_back({lists[l]->front().delta, l, 0});
+        const std::vector<MusicEvent>& list = *lists[l];
+        total += list.size() + static_cast<std::size_t>(std::count_if(list.begin(), list.end(), [](const MusicEvent& e) {
+                     return e.type == kTypeNote;
+                 }));
+        if (!list.empty()) heads.push_back({list.front().delta, l, 0});
     }
     std::make_heap(heads.begin(), heads.end(), after);
     events = std::vector<MusicEvent>();
     // A song goes to event form before it is saved or played, which adds a
-    // note-off for each note: room for them now spares moving the list then.
-    events.reserve(std::min<std::size_t>(total + total / 2, kTrackCapacity));
+    // note-off for each note (counted in total): room for them now spares
+    // moving the whole list then.
+    events.reserve(std::min<std::size_t>(total, kTrackCapacity));
     std::int64_t placed = 0;  // time of the event appended last
     while (!heads.empty()) {
         std::pop_heap(heads.begin(), heads.end(), after);
