@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 
+#include "cli/Batch.h"
 #include "cli/CliSink.h"
 #include "cli/ExitStatus.h"
 #include "cli/StdinSpool.h"
@@ -77,15 +78,34 @@ int ConvertFile(const std::string& in, const std::string& out, Reversals reversa
 
 int ConvertCommand(const std::vector<std::string>& args, CliSink& sink) {
     Reversals reversals;
+    std::optional<std::string> outDir;
+    bool recursive = false;
     std::vector<std::string> files;
-    for (const std::string& arg : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (ReversalFlag(arg, reversals.horizontal, reversals.vertical)) {
+        } else if (arg == "--out-dir") {
+            if (i + 1 >= args.size()) return UsageError("--out-dir needs a folder");
+            outDir = args[++i];
+        } else if (arg.rfind("--out-dir=", 0) == 0) {
+            outDir = arg.substr(10);
+        } else if (arg == "-r" || arg == "--recursive") {
+            recursive = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return UsageError("unknown option " + arg);
         } else {
             files.push_back(arg);
         }
     }
+    if (outDir) {
+        if (outDir->empty()) return UsageError("--out-dir needs a folder");
+        if (files.empty()) return UsageError("convert --out-dir needs at least one IN");
+        for (const std::string& file : files) {
+            if (file == "-") return UsageError("standard input (-) has no name to be written under in --out-dir");
+        }
+        return ConvertBatch(files, *outDir, recursive, reversals, sink);
+    }
+    if (recursive) return UsageError("-r goes with --out-dir");
     if (files.size() != 2) return UsageError("convert needs IN and OUT");
     if (files[1] == "-" && isatty(STDOUT_FILENO) == 1) {
         sink.Say("-", "standard output is a terminal: give OUT a file name, or send - to a file or a pipe");

@@ -1,6 +1,6 @@
 #pragma once
-// solvane-cli convert: one file to another, a pipe included, converted as
-// the window's Save converts it.
+// solvane-cli convert: one file to another, a pipe included, or a batch of
+// files into a folder, each converted as the window's Save converts it.
 
 #include <string>
 #include <vector>
@@ -22,7 +22,7 @@ bool ReversalFlag(const std::string& arg, bool& horizontal, bool& vertical);
 // a write that fails.
 int ConvertFile(const std::string& in, const std::string& out, Reversals reversals, CliSink& sink);
 
-// args after the command: [-H] [-V] IN OUT
+// args after the command: [-H] [-V] IN OUT, or [-H] [-V] [-r] --out-dir DIR IN...
 int ConvertCommand(const std::vector<std::string>& args, CliSink& sink);
 
 }  // namespace solvane::cli

@@ -50,6 +50,7 @@ using solvane::cli::ReversalFlag;
 
 constexpr const char* kUsage =
     "usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] IN OUT\n"
+    "       solvane-cli convert [-H] [-V] [-r|--recursive] --out-dir DIR IN...\n"
     "       solvane-cli play [-H] [-V] [--port CLIENT:PORT | --trace FILE | --wav FILE] IN\n"
     "       solvane-cli ports\n"
     "       solvane-cli info [--json] IN...\n"
@@ -60,6 +61,13 @@ constexpr const char* kUsage =
     "         -H, --horizontal  play back to front (time mirror)\n"
     "         -V, --vertical    invert each channel's pitches (drums untouched)\n"
     "         With both, the time mirror comes first.\n"
+    "         --out-dir DIR     convert every IN, in one run, into DIR under its\n"
+    "                           own name (.mid for any other extension); a name\n"
+    "                           taken twice is written once, the later file skipped.\n"
+    "                           A folder as IN gives its .mid, .midi, .kar, .smf\n"
+    "                           and .rmi files; with -r, its subfolders' too.\n"
+    "                           Ends with a summary: written, written with\n"
+    "                           errors, not written.\n"
     "play     loads IN and plays it, reversed as asked, until its end or Ctrl-C.\n"
     "         Without an option it plays on the default output: a synthesizer\n"
     "         port of the ALSA sequencer when one runs, else the built-in\n"

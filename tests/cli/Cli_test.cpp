@@ -370,6 +370,10 @@ TEST(CliUsage, WrongCommandLinesExitWith64AndShowUsage) {
         {"convert", in.path(), out.path(), "extra.mid"},
         {"convert", "-X", in.path(), out.path()},
         {"convert", "--reverse", in.path(), out.path()},
+        {"convert", "-r", in.path(), out.path()},
+        {"convert", "--out-dir"},
+        {"convert", "--out-dir", out.path()},
+        {"convert", "--out-dir", out.path(), "-"},
         {"info"},
         {"info", "--xml", in.path()},
         {"info", "-", "-"},
@@ -395,6 +399,7 @@ TEST(CliUsage, HelpGoesToStdoutAndExitsWith0) {
         EXPECT_EQ(run.status, 0);
         EXPECT_THAT(run.out, StartsWith("usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] IN OUT\n"));
         EXPECT_THAT(run.out, HasSubstr("solvane-cli info [--json] IN...\n"));
+        EXPECT_THAT(run.out, HasSubstr("--out-dir DIR IN...\n"));
         EXPECT_THAT(run.out, HasSubstr("solvane-cli: FILE: Module 0xCODE: text\n"));
         EXPECT_THAT(run.out, HasSubstr("3   done, but an error was reported"));
         EXPECT_THAT(run.out, HasSubstr("64  usage error"));
