@@ -28,7 +28,9 @@ bool IsMidiName(const fs::path& path) {
 }
 
 // The MIDI files of a folder (and its subfolders when recursive), by name.
-std::vector<std::string> MidiFilesOf(const fs::path& folder, bool recursive, CliSink& sink) {
+// The batch's own folder is not searched: a second run over a folder that
+// holds it would otherwise take the first run's results for sources.
+std::vector<std::string> MidiFilesOf(const fs::path& folder, bool recursive, const fs::path& outDir, CliSink& sink) {
     std::vector<std::string> found;
     std::error_code error;
     const auto take = [&](const fs::directory_entry& entry) {
@@ -38,6 +40,11 @@ std::vector<std::string> MidiFilesOf(const fs::path& folder, bool recursive, Cli
     if (recursive) {
         for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
              !error && it != end; it.increment(error)) {
+            std::error_code ignored;
+            if (it->is_directory(ignored) && fs::equivalent(it->path(), outDir, ignored)) {
+                it.disable_recursion_pending();
+                continue;
+            }
             take(*it);
         }
     } else {
@@ -62,7 +69,7 @@ std::vector<Item> Plan(const std::vector<std::string>& inputs, const fs::path& d
     for (const std::string& in : inputs) {
         std::error_code error;
         if (fs::is_directory(in, error)) {
-            const std::vector<std::string> files = MidiFilesOf(in, recursive, sink);
+            const std::vector<std::string> files = MidiFilesOf(in, recursive, dir, sink);
             if (files.empty()) sink.Say(in, "no .mid, .midi, .kar, .smf or .rmi file in this folder");
             for (const std::string& file : files) items.push_back({file, {}, {}});
         } else {

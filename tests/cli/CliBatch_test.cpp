@@ -199,6 +199,13 @@ TEST(CliBatch, AFolderGivesItsMidiFiles) {
         EXPECT_EQ(run.err, Summary(n, n, 0, 0));
         EXPECT_THAT(NamesIn(out), ::testing::UnorderedElementsAreArray(c.written));
     }
+    // Its own folder inside the one it searches: a second run finds the same sources.
+    const std::string inside = (work.path() / "in" / "sub" / "reversed").string();
+    for (int run = 0; run < 2; ++run) {
+        const CliRun again = RunCli({"convert", "-r", "--out-dir", inside, in});
+        EXPECT_EQ(again.status, 0);
+        EXPECT_EQ(again.err, Summary(6, 6, 0, 0));
+    }
     const CliRun empty = RunCli({"convert", "--out-dir", (work.path() / "out-empty").string(), (work.path() / "empty").string()});
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.err, "solvane-cli: " + (work.path() / "empty").string() +
