@@ -185,7 +185,7 @@ int InfoCommand(const std::vector<std::string>& args, CliSink& sink) {
         if (json) {
             PrintJson(file, facts);
         } else if (facts) {
-            if (files.size() > 1) std::printf("%sfile: %s\n", first ? "" : "\n", OneLine(AsUtf8(file)).c_str());
+            if (files.size() > 1) std::printf("%sfile: %s\n", first ? "" : "\n", ShownFileName(file).c_str());
             PrintText(*facts);
             first = false;
         }
