@@ -22,6 +22,7 @@
 #include "platform/MessageSink.h"
 #include "platform/MidiOutDevice.h"
 #include "platform/OneShotTimer.h"
+#include "platform/SoundLibraryVersions.h"
 #include "playback/MusicPlayer.h"
 
 int main(int argc, char** argv) {
@@ -31,7 +32,8 @@ int main(int argc, char** argv) {
             std::fputs(solvane::kCommandLineUsage, stdout);
             return 0;
         case solvane::CommandLine::Action::kVersion:
-            std::printf("solvane %s\n", solvane::kVersionText);
+            std::printf("solvane %s\nQt %s\nFluidSynth %s\n", solvane::kVersionText, qVersion(),
+                        solvane::FluidSynthVersion().c_str());
             return 0;
         case solvane::CommandLine::Action::kUsageError:
             std::fprintf(stderr, "solvane: %s\n%s", line.problem.c_str(), solvane::kCommandLineUsage);

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -18,10 +18,16 @@
 
 #include <unistd.h>
 
+#include "cli/CliSink.h"
+#include "cli/ConvertCommand.h"
+#include "cli/ExitStatus.h"
+#include "cli/InfoCommand.h"
 #include "cli/ProcessTuning.h"
+#include "cli/StdinSpool.h"
 #include "platform/MessageSink.h"
 #if SOLVANE_CLI_WITH_SOUND
 #include "platform/MidiOutFactory.h"
+#include "platform/SoundLibraryVersions.h"
 #endif
 #include "playback/MusicPlayer.h"
 #include "song/MidiF0Data.h"
@@ -34,27 +40,34 @@ namespace {
 
 using solvane::MidiF0Data;
 using solvane::MidiFileLoader;
-using solvane::Module;
-using solvane::ModuleName;
-
-constexpr int kExitWritten = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitNoSong = 2;
-constexpr int kExitWithErrors = 3;
-constexpr int kExitUsage = 64;
+using solvane::cli::CliSink;
+using solvane::cli::kExitFailed;
+using solvane::cli::kExitNoSong;
+using solvane::cli::kExitUsage;
+using solvane::cli::kExitWithErrors;
+using solvane::cli::kExitWritten;
+using solvane::cli::ReversalFlag;
 
 constexpr const char* kUsage =
     "usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] IN OUT\n"
+    "       solvane-cli convert [-H] [-V] [-r|--recursive] --out-dir DIR IN...\n"
     "       solvane-cli play [-H] [-V] [--port CLIENT:PORT | --trace FILE | --wav FILE] IN\n"
     "       solvane-cli ports\n"
-    "       solvane-cli info IN\n"
-    "       solvane-cli --help\n"
+    "       solvane-cli info [--json] IN...\n"
+    "       solvane-cli --help | --version\n"
     "\n"
     "convert  loads IN (a Standard MIDI File, format 0 or 1), reverses it and\n"
     "         saves the result as the format-0 file OUT, as the dialog's Save does.\n"
     "         -H, --horizontal  play back to front (time mirror)\n"
     "         -V, --vertical    invert each channel's pitches (drums untouched)\n"
     "         With both, the time mirror comes first.\n"
+    "         --out-dir DIR     convert every IN, in one run, into DIR under its\n"
+    "                           own name (.mid for any other extension); a name\n"
+    "                           taken twice is written once, the later file skipped.\n"
+    "                           A folder as IN gives its .mid, .midi, .kar, .smf\n"
+    "                           and .rmi files; with -r, its subfolders' too.\n"
+    "                           Ends with a summary: written, written with\n"
+    "                           errors, not written.\n"
     "play     loads IN and plays it, reversed as asked, until its end or Ctrl-C.\n"
     "         Without an option it plays on the default output: a synthesizer\n"
     "         port of the ALSA sequencer when one runs, else the built-in\n"
@@ -63,14 +76,22 @@ constexpr const char* kUsage =
     "         --trace FILE        every message with its time in microseconds\n"
     "         --wav FILE          the built-in synthesizer, recorded to a WAV file\n"
     "ports    lists the MIDI outputs and the one the default output would use.\n"
-    "info     loads IN and tells what was loaded: format, tracks, division,\n"
-    "         events, notes per channel and length in ticks.\n"
+    "info     loads each IN and tells what was loaded: format, tracks, division,\n"
+    "         events, notes per channel and length in ticks; how long it plays\n"
+    "         here (240 a minute until a tempo event) and on a standard player\n"
+    "         (120 until one); its tempo events and track names.\n"
+    "         --json            one JSON object a line for each IN\n"
+    "--version  the version of this program and of the sound library it plays with.\n"
     "\n"
-    "Reports go to stderr, one line each, in Japanese. Every command takes\n"
-    "--lang en, which shows them in English (as does SOLVANE_LANG=en in the\n"
-    "environment); --lang ja keeps Japanese whatever the environment says.\n"
+    "IN may be - for standard input, and convert's OUT - for standard output.\n"
     "\n"
-    "Exit status:\n"
+    "Reports go to stderr, one line each, naming the file they are about:\n"
+    "  solvane-cli: FILE: Module 0xCODE: text\n"
+    "in Japanese. Every command takes --lang en, which shows them in English\n"
+    "(as does SOLVANE_LANG=en in the environment); --lang ja keeps Japanese\n"
+    "whatever the environment says.\n"
+    "\n"
+    "Exit status (for several files, the worst of theirs: 1, 2, 3, then 0):\n"
     "  0   done, with no error reported\n"
     "  1   OUT could not be written, or the output could not be opened\n"
     "  2   nothing usable was loaded: nothing written or played\n"
@@ -78,40 +99,17 @@ constexpr const char* kUsage =
     "      or change content (the once-per-track warnings do not count)\n"
     "  64  usage error\n";
 
-// Prints each report as one line, in the language asked for, and remembers
-// which codes were shown.
-class CliSink : public solvane::MessageSink {
-public:
-    void Show(std::string_view module, std::uint32_t code, std::string_view text) override {
-        const std::string_view shown = solvane::LocalizedMessage(language, module, code, text);
-        const std::string line = "solvane-cli: " + solvane::FormatReport(module, code, shown) + "\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        if (module == ModuleName(Module::kGeneral) && code == solvane::kGeneralCannotOpen) ++cannotOpen;
-        if (module == ModuleName(Module::kMidiControler) && code == solvane::kControlerOpenFailed) ++outputFailed;
-    }
-    std::atomic<int> cannotOpen{0};
-    std::atomic<int> outputFailed{0};
-    solvane::Language language = solvane::Language::kJapanese;
-};
-
 int Usage(const char* problem) {
     if (problem != nullptr) std::fprintf(stderr, "solvane-cli: %s\n", problem);
     std::fputs(kUsage, stderr);
     return kExitUsage;
 }
 
+#if SOLVANE_CLI_WITH_SOUND
 // 0 when nothing went wrong since errorsBefore, else the status that says the
 // result may lack or change content.
 int DoneStatus(std::uint64_t errorsBefore) {
     return solvane::ErrorsReported() != errorsBefore ? kExitWithErrors : kExitWritten;
-}
-
-// -H, -V and both at once; false for any other argument.
-bool ReversalFlag(const std::string& arg, bool& horizontal, bool& vertical) {
-    const bool both = arg == "-HV" || arg == "-VH";
-    horizontal = horizontal || both || arg == "-H" || arg == "--horizontal";
-    vertical = vertical || both || arg == "-V" || arg == "--vertical";
-    return both || arg == "-H" || arg == "--horizontal" || arg == "-V" || arg == "--vertical";
 }
 
 // Loads as the dialog's Load does for a chosen path: nothing when size is 0.
@@ -121,39 +119,6 @@ bool BuildLoaded(MidiFileLoader& loader) {
     return loader.song != nullptr;
 }
 
-int Convert(const std::vector<std::string>& args, CliSink& sink) {
-    bool horizontal = false;
-    bool vertical = false;
-    std::vector<std::string> files;
-    for (const std::string& arg : args) {
-        if (ReversalFlag(arg, horizontal, vertical)) {
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage(("unknown option " + arg).c_str());
-        } else {
-            files.push_back(arg);
-        }
-    }
-    if (files.size() != 2) return Usage("convert needs IN and OUT");
-    const std::uint64_t errorsBefore = solvane::ErrorsReported();
-    MidiFileLoader loader(files[0], MidiFileLoader::AndBuildSong{});
-    if (loader.size == 0 || !loader.song) return kExitNoSong;
-    // The window's Save: event form, time mirror, then pitch inversion. The
-    // window works on a copy, as its loaded piece stays; here nothing else
-    // needs the piece, so it is converted itself, without a copy of every event.
-    MidiF0Data& song = *loader.song;
-    song.ToEventForm();
-    if (horizontal) song.ReverseHorizontal();
-    if (vertical) song.ReverseVertical();
-    song.WriteSmf();
-    // The writer has said why when there was no complete track to write:
-    // nothing usable was loaded, and OUT is left as it was.
-    if (!song.HoldsWrittenFile()) return kExitNoSong;
-    const int before = sink.cannotOpen.load();
-    solvane::WriteWholeFile(files[1], song.Bytes(), song.size);
-    return sink.cannotOpen == before ? DoneStatus(errorsBefore) : kExitFailed;
-}
-
-#if SOLVANE_CLI_WITH_SOUND
 std::atomic<bool> g_interrupted{false};
 std::atomic<bool> g_finished{false};
 
@@ -192,7 +157,9 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
         std::fprintf(stderr, "solvane-cli: %s\n", made.error.c_str());
         return kExitFailed;
     }
-    MidiFileLoader loader(files[0]);
+    sink.About(files[0]);
+    std::optional<solvane::cli::StdinSpool> spool;
+    MidiFileLoader loader(files[0] == "-" ? spool.emplace().path() : files[0]);
     if (!BuildLoaded(loader)) return kExitNoSong;
     solvane::InstallMidiOutDevice(made.device.get());
     std::signal(SIGINT, OnInterrupt);
@@ -228,7 +195,8 @@ int Ports() {
 // their own dependencies, whose loading would cost every convert more than
 // the conversion itself. So play and ports are done by a companion program
 // built from this same source, which this process becomes.
-int RunSoundTool(char** argv) {
+// Returns only when the companion could not start, with why.
+int ExecSoundTool(char** argv, std::string& tried) {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     const std::filesystem::path dir = error ? std::filesystem::path(".") : self.parent_path();
@@ -238,42 +206,32 @@ int RunSoundTool(char** argv) {
         execv(tool.c_str(), argv);  // returns only when it could not start
         if (errno != ENOENT) why = errno;
     }
-    std::fprintf(stderr, "solvane-cli: cannot start %s: %s\n", candidates[0].c_str(), std::strerror(why));
+    tried = candidates[0].string();
+    return why;
+}
+
+int RunSoundTool(char** argv) {
+    std::string tried;
+    const int why = ExecSoundTool(argv, tried);
+    std::fprintf(stderr, "solvane-cli: cannot start %s: %s\n", tried.c_str(), std::strerror(why));
     return kExitFailed;
 }
 #endif
 
-int Info(const std::vector<std::string>& args) {
-    if (args.size() != 1) return Usage("info needs IN");
-    const std::uint64_t errorsBefore = solvane::ErrorsReported();
-    MidiFileLoader loader(args[0]);
-    if (loader.size == 0) return kExitNoSong;
-    const int format = loader.raw.empty() ? -1 : MidiF0Data::DetectFormat(loader.raw.data(), loader.size);
-    const int tracks = loader.reader ? loader.reader->trackCount : 0;
-    if (!BuildLoaded(loader)) return kExitNoSong;
-    const MidiF0Data& song = *loader.song;
-    std::map<int, int> notes;
-    std::int64_t time = 0;
-    std::int64_t length = 0;
-    for (const solvane::MusicEvent& event : song.track->events) {
-        time += event.delta;
-        std::int64_t end = time;
-        if (event.type == solvane::kTypeNote) {
-            ++notes[event.channel];
-            end += event.duration;
-        }
-        if (end > length) length = end;
-    }
-    std::printf("format: %d\n", format);
-    std::printf("tracks: %d\n", format == 0 ? 1 : tracks);
-    std::printf("division: %d\n", song.division);
-    std::printf("events: %d\n", song.track->count());
-    int total = 0;
-    for (const auto& [channel, n] : notes) total += n;
-    std::printf("notes: %d\n", total);
-    for (const auto& [channel, n] : notes) std::printf("  channel %d: %d\n", channel + 1, n);
-    std::printf("length: %lld ticks\n", static_cast<long long>(length));
-    return DoneStatus(errorsBefore);
+// The program's version, and the sound library's, which only the companion
+// loads: this process becomes the companion to tell it.
+int Version([[maybe_unused]] char** argv) {
+#if SOLVANE_CLI_WITH_SOUND
+    std::printf("solvane-cli %s\n", SOLVANE_VERSION);
+    std::printf("FluidSynth %s (play and ports, in solvane-cli-sound)\n", solvane::FluidSynthVersion().c_str());
+#else
+    std::fflush(stdout);
+    std::string tried;
+    const int why = ExecSoundTool(argv, tried);
+    std::printf("solvane-cli %s\n", SOLVANE_VERSION);
+    std::printf("FluidSynth: unknown, %s cannot start: %s\n", tried.c_str(), std::strerror(why));
+#endif
+    return kExitWritten;
 }
 
 // Takes --lang LANG and --lang=LANG out of the arguments, wherever they
@@ -303,6 +261,8 @@ const char* TakeLanguage(std::vector<std::string>& args, solvane::Language& lang
 
 }  // namespace
 
+int solvane::cli::UsageError(const std::string& problem) { return Usage(problem.c_str()); }
+
 int main(int argc, char** argv) {
     solvane::TuneProcess();
     CliSink sink;
@@ -316,8 +276,10 @@ int main(int argc, char** argv) {
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
         status = kExitWritten;
+    } else if (command == "--version") {
+        status = args.empty() ? Version(argv) : Usage("--version takes no arguments");
     } else if (command == "convert") {
-        status = Convert(args, sink);
+        status = solvane::cli::ConvertCommand(args, sink);
 #if SOLVANE_CLI_WITH_SOUND
     } else if (command == "play") {
         status = Play(args, sink);
@@ -328,7 +290,7 @@ int main(int argc, char** argv) {
         status = RunSoundTool(argv);
 #endif
     } else if (command == "info") {
-        status = Info(args);
+        status = solvane::cli::InfoCommand(args, sink);
     } else {
         status = Usage(("unknown command " + command).c_str());
     }

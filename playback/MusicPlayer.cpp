@@ -146,13 +146,15 @@ void StartPlayThread(std::unique_ptr<MidiF0Data> song, PlayFinished onFinished) 
     if (request->onFinished) request->onFinished();
 }
 
-void Play(const MidiF0Data& song, PlayFinished onFinished) {
+std::unique_ptr<MidiF0Data> PrepareForPlay(const MidiF0Data& song) {
     auto copy = std::make_unique<MidiF0Data>(song);
     copy->ChangeDivision(96);
     copy->ToEventForm();
     copy->TrimLeadingBars();
-    StartPlayThread(std::move(copy), std::move(onFinished));
+    return copy;
 }
+
+void Play(const MidiF0Data& song, PlayFinished onFinished) { StartPlayThread(PrepareForPlay(song), std::move(onFinished)); }
 
 int Stop() {
     MusicPlayer& record = musicPlayer;

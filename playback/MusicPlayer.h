@@ -89,10 +89,12 @@ private:
 
 extern MusicPlayer musicPlayer;
 
-// Plays a song in note form: a copy of it, at 96 ticks per quarter note, in
-// event form, without the whole bars of silence before its first note, goes
-// to a worker thread; returns once the thread is started. The song itself
-// is not changed.
+// What the sequencer plays of a song in note form: a copy of it, at 96 ticks
+// per quarter note, in event form, without the whole bars of silence before
+// its first note. The song itself is not changed.
+std::unique_ptr<MidiF0Data> PrepareForPlay(const MidiF0Data& song);
+// Plays a song in note form: PrepareForPlay's copy goes to a worker thread;
+// returns once the thread is started.
 void Play(const MidiF0Data& song, PlayFinished onFinished);
 // Ends the running play and returns when it has ended; needs no song.
 int Stop();

@@ -109,7 +109,7 @@ TEST(CliPlay, ProblemsAreToldAndGetTheirExitStatus) {
     const TempFile song(TwoNotes());
     const CliRun missing = RunCli({"play", "--trace", "/dev/null", "/nonexistent/x.mid"});
     EXPECT_EQ(missing.status, 2);
-    EXPECT_THAT(missing.err, HasSubstr("solvane-cli: General 0x00000003: "));
+    EXPECT_THAT(missing.err, HasSubstr("solvane-cli: /nonexistent/x.mid: General 0x00000003: "));
 
     const CliRun noValue = RunCli({"play", song.path(), "--trace"});
     EXPECT_EQ(noValue.status, 64);

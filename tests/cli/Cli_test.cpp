@@ -218,7 +218,7 @@ struct ReportCase {
     const char* name;
     Bytes file;
     int status;
-    std::string err;
+    std::vector<std::string> reports;
 };
 
 TEST(CliReports, EachReportIsOneLineWithModuleCodeAndText) {
@@ -227,22 +227,22 @@ TEST(CliReports, EachReportIsOneLineWithModuleCodeAndText) {
     for (int k = 0; k < 40; ++k) tooMany.Track({0x00, 0xFF, 0x2F, 0x00});
     const std::vector<ReportCase> cases = {
         {"format 2", SmfBuilder().Header(2, 1, 96).Track({0x00, 0xFF, 0x2F, 0x00}).Bytes(), 2,
-         "solvane-cli: MidiFileLoader 0x17000002: Midiファイルではありません。\n"},
-        {"format 1 declaring no tracks", SmfBuilder().Header(1, 0, 96).Bytes(), 2, ""},
+         {"MidiFileLoader 0x17000002: Midiファイルではありません。"}},
+        {"format 1 declaring no tracks", SmfBuilder().Header(1, 0, 96).Bytes(), 2, {}},
         {"tempo of 0",
          SmfBuilder().Header(0, 1, 96).Track({0x00, 0xFF, 0x51, 0x03, 0, 0, 0, 0x00, 0xFF, 0x2F, 0x00}).Bytes(), 3,
-         "solvane-cli: MidiTrackData 0x0D000005: テンポに誤りがあります。\n"},
+         {"MidiTrackData 0x0D000005: テンポに誤りがあります。"}},
         {"40 tracks", tooMany.Bytes(), 3,
-         "solvane-cli: MidiF1Data 0x02000001: "
+         {"MidiF1Data 0x02000001: "
          "このファイルに設定されているトラック数はこのソフトで扱える最大トラック数(16)を超えています。\r"
          "(実際に使用しているトラック数とファイルに設定されているトラック数は異なる場合があります。)\r"
-         "処理を継続しますが、重大なエラーを引き起こす可能性があります。\n"},
+         "処理を継続しますが、重大なエラーを引き起こす可能性があります。"}},
         {"header without MThd and a track with an undefined byte",
          test::Concat({{'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96},
                        SmfBuilder().Track({0x00, 0xF4, 0x00, 0xFF, 0x2F, 0x00}).Bytes()}),
          3,
-         "solvane-cli: MidiF0Data 0x04000004: MIDIファイルではないか、ファイルにマックバイナリがついています。\n"
-         "solvane-cli: MidiTrackData 0x0D000002: 未定義のMIDIイベントです。\n"},
+         {"MidiF0Data 0x04000004: MIDIファイルではないか、ファイルにマックバイナリがついています。",
+          "MidiTrackData 0x0D000002: 未定義のMIDIイベントです。"}},
     };
     for (const ReportCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -250,7 +250,7 @@ TEST(CliReports, EachReportIsOneLineWithModuleCodeAndText) {
         const TempFile out("out.mid");
         const CliRun run = RunCli({"convert", in.path(), out.path()});
         EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.err, test::Reported(in.path(), c.reports));
         EXPECT_THAT(run.out, IsEmpty());
         EXPECT_EQ(std::filesystem::exists(out.path()), c.status == 0 || c.status == 3);
     }
@@ -261,8 +261,9 @@ TEST(CliReports, EachReportIsOneLineWithModuleCodeAndText) {
 TEST(CliReports, EnglishIsShownOnRequestAndJapaneseOtherwise) {
     const Bytes tempoZero =
         SmfBuilder().Header(0, 1, 96).Track({0x00, 0xFF, 0x51, 0x03, 0, 0, 0, 0x00, 0xFF, 0x2F, 0x00}).Bytes();
-    const std::string japanese = "solvane-cli: MidiTrackData 0x0D000005: テンポに誤りがあります。\n";
-    const std::string english = "solvane-cli: MidiTrackData 0x0D000005: The tempo is wrong.\n";
+    const TempFile in(tempoZero, "in.mid");
+    const std::string japanese = test::Reported(in.path(), {"MidiTrackData 0x0D000005: テンポに誤りがあります。"});
+    const std::string english = test::Reported(in.path(), {"MidiTrackData 0x0D000005: The tempo is wrong."});
     const struct {
         const char* environment;
         std::vector<std::string> before;
@@ -276,7 +277,6 @@ TEST(CliReports, EnglishIsShownOnRequestAndJapaneseOtherwise) {
         {"SOLVANE_LANG=en", {"--lang=ja"}, {}, japanese},
         {"SOLVANE_LANG=fr", {}, {}, japanese},
     };
-    const TempFile in(tempoZero, "in.mid");
     const TempFile out("out.mid");
     const Bytes expectedFile = Saved(in.path(), false, false);
     for (const auto& c : cases) {
@@ -302,9 +302,8 @@ TEST(CliReports, MissingInputWritesNothingAndExitsWith2) {
     const TempFile out("out.mid");
     const CliRun run = RunCli({"convert", absent.path(), out.path()});
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err,
-              "solvane-cli: General 0x00000003: "
-              "ファイルが開けませんでした。ファイルリストを絶対パスで記述してみてください。\n");
+    EXPECT_EQ(run.err, test::Reported(absent.path(), {"General 0x00000003: "
+                                                      "ファイルが開けませんでした。ファイルリストを絶対パスで記述してみてください。"}));
     EXPECT_FALSE(std::filesystem::exists(out.path()));
 }
 
@@ -313,10 +312,10 @@ TEST(CliReports, UnwritableOutputExitsWith1) {
     const TempFile dir("unused");
     const std::string out = (std::filesystem::path(dir.path()).parent_path() / "no-such-folder" / "out.mid").string();
     const CliRun run = RunCli({"convert", in.path(), out});
+    // The report names the file that could not be written.
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err,
-              "solvane-cli: General 0x00000003: "
-              "ファイルが開けませんでした。ファイルリストを絶対パスで記述してみてください。\n");
+    EXPECT_EQ(run.err, test::Reported(out, {"General 0x00000003: "
+                                            "ファイルが開けませんでした。ファイルリストを絶対パスで記述してみてください。"}));
 }
 
 // 0 clean, 2 nothing usable (OUT untouched), 3 written although an error was
@@ -371,8 +370,14 @@ TEST(CliUsage, WrongCommandLinesExitWith64AndShowUsage) {
         {"convert", in.path(), out.path(), "extra.mid"},
         {"convert", "-X", in.path(), out.path()},
         {"convert", "--reverse", in.path(), out.path()},
+        {"convert", "-r", in.path(), out.path()},
+        {"convert", "--out-dir"},
+        {"convert", "--out-dir", out.path()},
+        {"convert", "--out-dir", out.path(), "-"},
         {"info"},
-        {"info", in.path(), out.path()},
+        {"info", "--xml", in.path()},
+        {"info", "-", "-"},
+        {"--version", "extra"},
     };
     for (const auto& args : lines) {
         std::string label = "solvane-cli";
@@ -393,7 +398,9 @@ TEST(CliUsage, HelpGoesToStdoutAndExitsWith0) {
         const CliRun run = RunCli({flag});
         EXPECT_EQ(run.status, 0);
         EXPECT_THAT(run.out, StartsWith("usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] IN OUT\n"));
-        EXPECT_THAT(run.out, HasSubstr("solvane-cli info IN"));
+        EXPECT_THAT(run.out, HasSubstr("solvane-cli info [--json] IN...\n"));
+        EXPECT_THAT(run.out, HasSubstr("--out-dir DIR IN...\n"));
+        EXPECT_THAT(run.out, HasSubstr("solvane-cli: FILE: Module 0xCODE: text\n"));
         EXPECT_THAT(run.out, HasSubstr("3   done, but an error was reported"));
         EXPECT_THAT(run.out, HasSubstr("64  usage error"));
         EXPECT_THAT(run.err, IsEmpty());
@@ -413,7 +420,12 @@ TEST(CliInfo, TellsWhatWasLoaded) {
               "notes: 2\n"
               "  channel 1: 1\n"
               "  channel 3: 1\n"
-              "length: 144 ticks\n");
+              "length: 144 ticks\n"
+              // At 240 a minute: the first note after one timer period (2 ms), then 48 ticks of 125 ms each.
+              "duration: 0.377 s as played here (240 a minute until a tempo event)\n"
+              "duration at 120: 0.750 s as a standard player plays it\n"
+              "tempo events: 0\n"
+              "track names: 0\n");
 }
 
 TEST(CliInfo, FormatZeroCountsOneTrackAndTheNoteThatOutlastsTheEnd) {
@@ -433,14 +445,19 @@ TEST(CliInfo, FormatZeroCountsOneTrackAndTheNoteThatOutlastsTheEnd) {
               "events: 2\n"
               "notes: 1\n"
               "  channel 10: 1\n"
-              "length: 100 ticks\n");
+              "length: 100 ticks\n"
+              // 100 ticks at 480 a quarter are 20 at 96: 52 ms, after the first period of 2.
+              "duration: 0.054 s as played here (240 a minute until a tempo event)\n"
+              "duration at 120: 0.104 s as a standard player plays it\n"
+              "tempo events: 0\n"
+              "track names: 0\n");
 }
 
 TEST(CliInfo, NothingLoadedExitsWith2) {
     const TempFile in(SmfBuilder().Header(2, 1, 96).Track({0x00, 0xFF, 0x2F, 0x00}).Bytes(), "in.mid");
     const CliRun run = RunCli({"info", in.path()});
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "solvane-cli: MidiFileLoader 0x17000002: Midiファイルではありません。\n");
+    EXPECT_EQ(run.err, test::Reported(in.path(), {"MidiFileLoader 0x17000002: Midiファイルではありません。"}));
     EXPECT_THAT(run.out, IsEmpty());
 }
 

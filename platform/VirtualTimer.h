@@ -1,0 +1,47 @@
+#pragma once
+// A one-shot timer on a clock of its own that stands still until the owner
+// runs it: RunUntilIdle fires the pending events in the order they are due,
+// each at once with the clock set to its due time, and a sleep moves the
+// clock on by its length. So the sequencer's walk over a song takes as long
+// as its work, and the clock then reads the time the play would have taken.
+// Used from one thread; installed by its user (InstallTimer) for a walk.
+
+#include <cstdint>
+#include <map>
+#include <utility>
+
+#include "platform/OneShotTimer.h"
+
+namespace solvane {
+
+class VirtualTimer : public OneShotTimer {
+public:
+    VirtualTimer() = default;
+    VirtualTimer(const VirtualTimer&) = delete;
+    VirtualTimer& operator=(const VirtualTimer&) = delete;
+
+    // The thread timer's, so that a walk stalls where a real play does.
+    std::uint32_t MinPeriod() const override { return 1; }
+    std::uint32_t MaxPeriod() const override { return 1000000; }
+    void BeginPeriod(std::uint32_t) override {}
+    void EndPeriod(std::uint32_t) override {}
+    std::uint32_t SetEventAt(Clock::time_point due, std::uint32_t resolution, Callback callback) override;
+    bool KillEvent(std::uint32_t id) override;
+    Clock::time_point Now() const override { return now_; }
+    void Sleep(std::uint32_t milliseconds) override;
+    void SleepUnless(std::uint32_t milliseconds, const std::function<bool()>& stopAsked) override;
+
+    // Fires events, those they arm included, until none is pending; returns how many fired.
+    std::uint64_t RunUntilIdle();
+    // How far the clock has moved since the timer was made.
+    Clock::duration Elapsed() const { return now_ - start_; }
+
+private:
+    // Ordered by due time, then by id: events due together fire in the order they were armed.
+    std::map<std::pair<Clock::time_point, std::uint32_t>, Callback> pending_;
+    const Clock::time_point start_ = Clock::now();
+    Clock::time_point now_ = start_;
+    std::uint32_t nextId_ = 0;
+};
+
+}  // namespace solvane
