@@ -38,10 +38,10 @@ std::atomic<bool> MidiControler::reportNoDevice{true};
 
 void MidiControler::ReportError(std::uint32_t code) const { ReportModuleError(Module::kMidiControler, code); }
 
-MidiControler::MidiControler(std::int32_t deviceId) { Open(deviceId); }
+MidiControler::MidiControler(std::int32_t deviceId, MidiOutDevice* device) : device_(device) { Open(deviceId); }
 
 void MidiControler::Open(std::int32_t deviceId) {
-    MidiOutDevice* device = CurrentMidiOutDevice();
+    MidiOutDevice* device = Device();
     if (device == nullptr || device->DeviceCount() == 0) {
         handle.reset();
         if (reportNoDevice.exchange(false)) ReportError(kControlerOpenFailed);
@@ -84,7 +84,7 @@ void MidiControler::SendExclusive(std::uint32_t length, const std::uint8_t* byte
         case MidiOutHandle::LongResult::kSent:
             break;
         case MidiOutHandle::LongResult::kNotSent:
-            if (MidiOutDevice* device = CurrentMidiOutDevice()) device->Beep(1000, 1000);
+            if (MidiOutDevice* device = Device()) device->Beep(1000, 1000);
             break;
         case MidiOutHandle::LongResult::kNotReleased:
             ReportError(kControlerExclusiveFailed);

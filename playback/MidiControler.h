@@ -16,7 +16,8 @@ namespace solvane {
 
 class MidiControler {
 public:
-    explicit MidiControler(std::int32_t deviceId);
+    // device is the installed output unless one is given (a render's recorder).
+    explicit MidiControler(std::int32_t deviceId, MidiOutDevice* device = nullptr);
     MidiControler(const MidiControler&) = delete;
     MidiControler& operator=(const MidiControler&) = delete;
 
@@ -39,6 +40,11 @@ public:
 
     // "No output at all" is reported once per run of the program.
     static std::atomic<bool> reportNoDevice;
+
+private:
+    MidiOutDevice* Device() const { return device_ != nullptr ? device_ : CurrentMidiOutDevice(); }
+
+    MidiOutDevice* device_;
 };
 
 }  // namespace solvane

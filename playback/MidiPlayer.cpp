@@ -27,18 +27,19 @@ std::int32_t TempoToBpm(std::int32_t microseconds) { return 60000 / (microsecond
 
 void MidiPlayer::ReportError(std::uint32_t code) const { ReportModuleError(Module::kMidiPlayer, code); }
 
-MidiPlayer::MidiPlayer(MidiF0Data* song, std::int32_t deviceId, std::function<bool()> stopWhileStarting)
-    : timer_(CurrentTimer()), stopWhileStarting_(std::move(stopWhileStarting)) {
+MidiPlayer::MidiPlayer(MidiF0Data* song, std::int32_t deviceId, std::function<bool()> stopWhileStarting,
+                       OneShotTimer* timer, MidiOutDevice* output)
+    : timer_(timer != nullptr ? *timer : CurrentTimer()), stopWhileStarting_(std::move(stopWhileStarting)) {
     if (song == nullptr || song->state != kStateEventForm) {
         ReportError(kPlayerInternalError);
         return;
     }
     this->song = song;
-    Start(deviceId);
+    Start(deviceId, output);
 }
 
-void MidiPlayer::Start(std::int32_t deviceId) {
-    device = std::make_unique<MidiControler>(deviceId);
+void MidiPlayer::Start(std::int32_t deviceId, MidiOutDevice* output) {
+    device = std::make_unique<MidiControler>(deviceId, output);
     if (!device->handle) {
         device->Close();
         device.reset();

@@ -30,7 +30,10 @@ public:
     // device is null afterwards when nothing plays. stopWhileStarting, when
     // given, is a stop that can come before anyone can reach stopRequested:
     // it cuts the pre-roll's pause short, and then no timer is started.
-    MidiPlayer(MidiF0Data* song, std::int32_t deviceId, std::function<bool()> stopWhileStarting = {});
+    // timer and output are the installed ones unless given: a render walks
+    // the song on a clock of its own into a recorder.
+    MidiPlayer(MidiF0Data* song, std::int32_t deviceId, std::function<bool()> stopWhileStarting = {},
+               OneShotTimer* timer = nullptr, MidiOutDevice* output = nullptr);
     // Release: the timer chain is ended, then the output reset and closed.
     ~MidiPlayer();
     MidiPlayer(const MidiPlayer&) = delete;
@@ -53,7 +56,7 @@ public:
     std::atomic<std::uint32_t> timerId{0};
 
 private:
-    void Start(std::int32_t deviceId);
+    void Start(std::int32_t deviceId, MidiOutDevice* output);
     void Release();
     // Arms the next callback; false when the chain is closed or the timer refused.
     bool Arm(OneShotTimer::Clock::time_point due, std::uint32_t resolution);
