@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/MidiBytes.h"
+#include "platform/SequencerPorts.h"
 
 namespace solvane {
 namespace {
@@ -105,7 +106,19 @@ private:
     std::bitset<16 * 128> sounding_;  // channel * 128 + key
 };
 
+class SystemSequencerPorts : public SequencerPorts {
+public:
+    bool Available() override { return AlsaPortOut::SequencerAvailable(); }
+    std::vector<MidiPort> List() override { return AlsaPortOut::ListPorts(); }
+};
+
 }  // namespace
+
+SequencerPorts& CurrentSequencerPorts() {
+    static SystemSequencerPorts system;
+    SequencerPorts* installed = Installed<SequencerPorts>::Current();
+    return installed != nullptr ? *installed : system;
+}
 
 AlsaPortOut::AlsaPortOut(int client, int port) : client_(client), port_(port) {}
 
@@ -152,12 +165,20 @@ std::vector<MidiPort> AlsaPortOut::ListPorts() {
     return ports;
 }
 
-int AlsaPortOut::DeviceCount() { return SequencerAvailable() ? 1 : 0; }
+int AlsaPortOut::DeviceCount() {
+    if (SequencerAvailable()) return 1;
+    problem_.Set(NoSequencerProblem());
+    return 0;
+}
 
 std::unique_ptr<MidiOutHandle> AlsaPortOut::Open(int id) {
     if (id != kDefaultDevice && id != 0) return nullptr;
     Sequencer seq = OpenSequencer();
-    if (!seq) return nullptr;
+    if (!seq) {
+        problem_.Set(NoSequencerProblem());
+        return nullptr;
+    }
+    problem_.Set(PortRefusedProblem(std::to_string(client_) + ":" + std::to_string(port_)));
     snd_seq_set_client_name(seq.get(), "Solvane");
     const int port = snd_seq_create_simple_port(seq.get(), "Solvane output",
                                                 SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
@@ -167,6 +188,7 @@ std::unique_ptr<MidiOutHandle> AlsaPortOut::Open(int id) {
     snd_midi_event_t* encoder = nullptr;
     if (snd_midi_event_new(16, &encoder) < 0) return nullptr;
     std::unique_ptr<snd_midi_event_t, EncoderFreer> encoderOwner(encoder);
+    problem_.Set({});
     return std::make_unique<AlsaPortHandle>(std::move(seq), port, std::move(encoderOwner));
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/MidiOutDevice.h"
 #include "platform/MidiPort.h"
+#include "platform/OutputProblem.h"
 
 namespace solvane {
 
@@ -26,10 +27,12 @@ public:
     // nullptr when the sequencer is missing or the port refuses the connection.
     std::unique_ptr<MidiOutHandle> Open(int id) override;
     void Beep(std::uint32_t hertz, std::uint32_t milliseconds) override;  // the terminal bell
+    std::string WhyNotOpen() const override { return problem_.Get(); }
 
 private:
     int client_;
     int port_;
+    ProblemNote problem_;
 };
 
 }  // namespace solvane

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/MidiOutDevice.h"
+#include "platform/OutputProblem.h"
 
 namespace solvane {
 
@@ -22,9 +23,11 @@ public:
     // nullptr when neither the port nor the embedded synthesizer opens.
     std::unique_ptr<MidiOutHandle> Open(int id) override;
     void Beep(std::uint32_t hertz, std::uint32_t milliseconds) override;  // the terminal bell
+    std::string WhyNotOpen() const override { return problem_.Get(); }
 
 private:
     std::string soundFont_;
+    ProblemNote problem_;
 };
 
 }  // namespace solvane

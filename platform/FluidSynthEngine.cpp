@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <mutex>
+#include <vector>
 
 #include "platform/MidiBytes.h"
 
@@ -24,6 +25,13 @@ void QuietFluidSynth() {
 // FluidSynth's own default of 0.2 leaves a General MIDI soundfont some 30 dB
 // below full scale; this still leaves room for a full ensemble.
 constexpr double kGain = 0.5;
+
+// At most ten seconds of releases to play out before a synthesizer is kept.
+constexpr int kDrainBlock = 4096;
+constexpr int kDrainBlocks = 10 * 44100 / kDrainBlock;
+
+std::mutex g_keptMutex;
+std::unique_ptr<FluidSynthEngine> g_kept;
 
 }  // namespace
 
@@ -48,7 +56,48 @@ std::unique_ptr<FluidSynthEngine> FluidSynthEngine::Create(const std::string& so
     engine->synth_.reset(new_fluid_synth(engine->settings()));
     if (!engine->synth_) return nullptr;
     if (fluid_synth_sfload(engine->synth(), soundFont.c_str(), 1) == FLUID_FAILED) return nullptr;
+    engine->soundFont_ = soundFont;
     return engine;
+}
+
+std::unique_ptr<FluidSynthEngine> FluidSynthEngine::Borrow(const std::string& soundFont) {
+    std::unique_ptr<FluidSynthEngine> kept;
+    {
+        std::lock_guard lock(g_keptMutex);
+        if (g_kept && g_kept->soundFont_ == soundFont) kept = std::move(g_kept);
+    }
+    // Another soundfont's synthesizer stays kept until one is given back:
+    // a user switching back and forth does not pay twice.
+    return kept ? std::move(kept) : Create(soundFont);
+}
+
+void FluidSynthEngine::GiveBack(std::unique_ptr<FluidSynthEngine> engine) {
+    if (!engine) return;
+    // Controllers, programs and the effects' buffers go, so the next user
+    // starts as on a new synthesizer. A reset only sends the voices into a
+    // quick release, which would sound at the start of the next play: they
+    // are played out here, into nothing.
+    fluid_synth_system_reset(engine->synth());
+    std::vector<float> discard(2 * kDrainBlock);
+    for (int block = 0; block < kDrainBlocks && fluid_synth_get_active_voice_count(engine->synth()) > 0; ++block) {
+        fluid_synth_write_float(engine->synth(), kDrainBlock, discard.data(), 0, 2, discard.data(), 1, 2);
+    }
+    fluid_synth_system_reset(engine->synth());
+    std::unique_ptr<FluidSynthEngine> dropped;
+    std::lock_guard lock(g_keptMutex);
+    dropped = std::move(g_kept);
+    g_kept = std::move(engine);
+}
+
+bool FluidSynthEngine::IsSoundFont(const std::string& path) {
+    QuietFluidSynth();
+    return !path.empty() && fluid_is_soundfont(path.c_str()) != 0;
+}
+
+void FluidSynthEngine::DropKept() {
+    std::unique_ptr<FluidSynthEngine> dropped;
+    std::lock_guard lock(g_keptMutex);
+    dropped = std::move(g_kept);
 }
 
 bool FluidSynthEngine::ShortMessage(std::uint32_t packed) {

@@ -1,7 +1,9 @@
 #pragma once
 // One FluidSynth synthesizer with a soundfont loaded, and the translation of
 // MIDI messages into its calls. Owned by one open output (the audio device or
-// the WAV file), which feeds it from one thread at a time.
+// a file) or a render, which feeds it from one thread at a time. Loading a
+// soundfont takes long (a General MIDI one is up to 150 MB), so the process
+// keeps the last synthesizer a play gave back and lends it to the next.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +23,16 @@ public:
 
     // nullptr when the synthesizer cannot be made or the soundfont not loaded.
     static std::unique_ptr<FluidSynthEngine> Create(const std::string& soundFont);
+    // The kept synthesizer when it has this soundfont and nobody has it, else
+    // Create's. It comes as after a system reset: no voice, no controller or
+    // program left (the effects' modulation goes on where it was).
+    static std::unique_ptr<FluidSynthEngine> Borrow(const std::string& soundFont);
+    // Keeps engine for the next Borrow, in place of the one kept before.
+    static void GiveBack(std::unique_ptr<FluidSynthEngine> engine);
+    // Whether path is a file FluidSynth takes for a soundfont (.sf2, .sf3).
+    static bool IsSoundFont(const std::string& path);
+    // Lets the kept synthesizer go (tests, and the end of the program).
+    static void DropKept();
     ~FluidSynthEngine();
     FluidSynthEngine(const FluidSynthEngine&) = delete;
     FluidSynthEngine& operator=(const FluidSynthEngine&) = delete;
@@ -34,6 +46,7 @@ public:
 
     fluid_settings_t* settings() const { return settings_.get(); }
     fluid_synth_t* synth() const { return synth_.get(); }
+    const std::string& soundFont() const { return soundFont_; }
 
 private:
     struct SettingsDeleter {
@@ -45,6 +58,7 @@ private:
 
     FluidSynthEngine() = default;
 
+    std::string soundFont_;
     std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
     std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;  // after settings_: goes first
 };

@@ -22,7 +22,7 @@ constexpr std::array<const char*, 2> kSoundFonts = {
 
 // Desktop sound servers first; bare ALSA when there is none; JACK last, as
 // it is only there when someone runs a JACK server on purpose.
-constexpr std::array<const char*, 4> kAudioDrivers = {"pipewire", "pulseaudio", "alsa", "jack"};
+const std::vector<std::string> kAudioDrivers = {"pipewire", "pulseaudio", "alsa", "jack"};
 
 struct AudioDriverDeleter {
     void operator()(fluid_audio_driver_t* driver) const { delete_fluid_audio_driver(driver); }
@@ -44,8 +44,8 @@ public:
 
     bool Close() override {
         if (!engine_) return false;
-        driver_.reset();  // stops the audio thread before the synthesizer goes
-        engine_.reset();
+        driver_.reset();  // stops the audio thread before the synthesizer goes back
+        FluidSynthEngine::GiveBack(std::move(engine_));
         return true;
     }
 
@@ -56,9 +56,10 @@ private:
 
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
-std::unique_ptr<fluid_audio_driver_t, AudioDriverDeleter> OpenAudio(FluidSynthEngine& engine) {
-    for (const char* name : kAudioDrivers) {
-        const std::string_view driverName = name;
+std::unique_ptr<fluid_audio_driver_t, AudioDriverDeleter> OpenAudio(FluidSynthEngine& engine,
+                                                                    const std::vector<std::string>& drivers) {
+    for (const std::string& driverName : drivers) {
+        const char* name = driverName.c_str();
         // Never let a JACK client start a server of its own.
         if (driverName == "jack") setenv("JACK_NO_START_SERVER", "1", 0);
         if (fluid_settings_setstr(engine.settings(), "audio.driver", name) != FLUID_OK) continue;
@@ -77,9 +78,15 @@ std::unique_ptr<fluid_audio_driver_t, AudioDriverDeleter> OpenAudio(FluidSynthEn
 
 FluidSynthOut::FluidSynthOut() : FluidSynthOut(FindSoundFont()) {}
 
-FluidSynthOut::FluidSynthOut(std::string soundFont) : soundFont_(std::move(soundFont)) {}
+FluidSynthOut::FluidSynthOut(std::string soundFont) : FluidSynthOut(std::move(soundFont), kAudioDrivers) {}
+
+FluidSynthOut::FluidSynthOut(std::string soundFont, std::vector<std::string> audioDrivers)
+    : soundFont_(std::move(soundFont)), audioDrivers_(std::move(audioDrivers)) {}
 
 std::string FluidSynthOut::FindSoundFont() {
+    // Named by the user, it is used even when it cannot be read, so that
+    // the failure tells of it rather than playing with another soundfont.
+    if (const char* chosen = std::getenv("SOLVANE_SOUNDFONT"); chosen != nullptr && *chosen != '\0') return chosen;
     for (const char* path : kSoundFonts) {
         if (access(path, R_OK) == 0) return path;
     }
@@ -87,15 +94,32 @@ std::string FluidSynthOut::FindSoundFont() {
 }
 
 int FluidSynthOut::DeviceCount() {
-    return !soundFont_.empty() && access(soundFont_.c_str(), R_OK) == 0 ? 1 : 0;
+    if (soundFont_.empty()) {
+        problem_.Set(NoSoundFontProblem());
+        return 0;
+    }
+    if (access(soundFont_.c_str(), R_OK) != 0) {
+        problem_.Set(UnreadableSoundFontProblem(soundFont_));
+        return 0;
+    }
+    return 1;
 }
 
 std::unique_ptr<MidiOutHandle> FluidSynthOut::Open(int id) {
     if (id != kDefaultDevice && id != 0) return nullptr;
-    std::unique_ptr<FluidSynthEngine> engine = FluidSynthEngine::Create(soundFont_);
-    if (!engine) return nullptr;
-    auto driver = OpenAudio(*engine);
-    if (!driver) return nullptr;
+    if (DeviceCount() == 0) return nullptr;
+    std::unique_ptr<FluidSynthEngine> engine = FluidSynthEngine::Borrow(soundFont_);
+    if (!engine) {
+        problem_.Set(UnreadableSoundFontProblem(soundFont_));
+        return nullptr;
+    }
+    auto driver = OpenAudio(*engine, audioDrivers_);
+    if (!driver) {
+        problem_.Set(NoAudioProblem());
+        FluidSynthEngine::GiveBack(std::move(engine));
+        return nullptr;
+    }
+    problem_.Set({});
     return std::make_unique<FluidSynthHandle>(std::move(engine), std::move(driver));
 }
 

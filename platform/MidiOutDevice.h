@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/Installed.h"
 
@@ -42,6 +43,9 @@ public:
     virtual std::unique_ptr<MidiOutHandle> Open(int id) = 0;
     // The last-resort signal when an exclusive message cannot be sent.
     virtual void Beep(std::uint32_t hertz, std::uint32_t milliseconds) = 0;
+    // Why the last Open gave nothing, or why there is no output, in one
+    // sentence for the user; empty when the output cannot tell.
+    virtual std::string WhyNotOpen() const { return {}; }
 };
 
 inline void InstallMidiOutDevice(MidiOutDevice* device) { Installed<MidiOutDevice>::Install(device); }

@@ -73,6 +73,11 @@ int ChooseDefaultPort(const std::vector<MidiPort>& ports) {
 int FindPort(const std::vector<MidiPort>& ports, std::string_view name) {
     name = Trim(name);
     if (name.empty()) return -1;
+    // The whole name, as the window keeps it, wins over any reading of its parts.
+    const int exact = FirstInAddressOrder(ports, [&](const MidiPort& port) {
+        return Lower(port.clientName + ":" + port.portName) == Lower(name);
+    });
+    if (exact >= 0) return exact;
     const std::size_t colon = name.rfind(':');
     const std::optional<int> whole = Number(name);
     if (whole) {

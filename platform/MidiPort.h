@@ -35,7 +35,8 @@ bool LooksLikeSynth(int client, std::string_view clientName, std::string_view po
 // programs (128 and up).
 int ChooseDefaultPort(const std::vector<MidiPort>& ports);
 
-// Index of the port a name stands for, -1 for none: "client:port" as numbers,
+// Index of the port a name stands for, -1 for none: the whole
+// "client name:port name", "client:port" as numbers,
 // a client number alone (its first port), "client name:port number", or part
 // of "client name:port name", upper or lower case alike.
 int FindPort(const std::vector<MidiPort>& ports, std::string_view name);

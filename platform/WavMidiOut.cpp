@@ -133,7 +133,7 @@ private:
         bool ok = !failed_ && std::fseek(file_.get(), 0, SEEK_SET) == 0 &&
                   WriteHeader(file_.get(), static_cast<std::uint32_t>(dataBytes_));
         ok = std::fclose(file_.release()) == 0 && ok;
-        engine_.reset();
+        FluidSynthEngine::GiveBack(std::move(engine_));
         return ok;
     }
 
@@ -156,16 +156,25 @@ WavMidiOut::WavMidiOut(std::string path, std::string soundFont)
     : path_(std::move(path)), soundFont_(std::move(soundFont)) {}
 
 int WavMidiOut::DeviceCount() {
-    return !soundFont_.empty() && access(soundFont_.c_str(), R_OK) == 0 ? 1 : 0;
+    if (!soundFont_.empty() && access(soundFont_.c_str(), R_OK) == 0) return 1;
+    problem_.Set(soundFont_.empty() ? NoSoundFontProblem() : UnreadableSoundFontProblem(soundFont_));
+    return 0;
 }
 
 std::unique_ptr<MidiOutHandle> WavMidiOut::Open(int id) {
     if (id != kDefaultDevice && id != 0) return nullptr;
-    std::unique_ptr<FluidSynthEngine> engine = FluidSynthEngine::Create(soundFont_);
-    if (!engine) return nullptr;
+    std::unique_ptr<FluidSynthEngine> engine = FluidSynthEngine::Borrow(soundFont_);
+    if (!engine) {
+        problem_.Set(UnreadableSoundFontProblem(soundFont_));
+        return nullptr;
+    }
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path_.c_str(), "wb"));
     // A placeholder until closing knows the length.
-    if (!file || !WriteHeader(file.get(), 0)) return nullptr;
+    if (!file || !WriteHeader(file.get(), 0)) {
+        problem_.Set("cannot write " + path_);
+        FluidSynthEngine::GiveBack(std::move(engine));
+        return nullptr;
+    }
     return std::make_unique<WavHandle>(std::move(engine), std::move(file));
 }
 

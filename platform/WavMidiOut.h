@@ -1,6 +1,7 @@
 #pragma once
 // The embedded synthesizer rendering into a WAV file (16-bit stereo, 44.1 kHz)
-// instead of a sound card. Before each message the audio up to that moment is
+// as the messages come, in real time: a recording of a play. (AudioRender
+// makes the same file from the walk's times without waiting.) Before each message the audio up to that moment is
 // rendered, so the file keeps the timing with which the messages arrived;
 // closing renders a one-second tail and completes the header. One output,
 // kDefaultDevice or 0; opening truncates the file.
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "platform/MidiOutDevice.h"
+#include "platform/OutputProblem.h"
 
 namespace solvane {
 
@@ -22,10 +24,12 @@ public:
     // nullptr when the soundfont does not load or the file cannot be written.
     std::unique_ptr<MidiOutHandle> Open(int id) override;
     void Beep(std::uint32_t hertz, std::uint32_t milliseconds) override;  // nothing: a file cannot hear it
+    std::string WhyNotOpen() const override { return problem_.Get(); }
 
 private:
     std::string path_;
     std::string soundFont_;
+    ProblemNote problem_;
 };
 
 }  // namespace solvane

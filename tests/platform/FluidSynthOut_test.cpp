@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
+#include <vector>
 
 #include "platform/FluidSynthEngine.h"
 #include "tests/support/SmfBuilder.h"
@@ -125,6 +128,35 @@ TEST(FluidSynthOut, OnlyTheDefaultIdAndZeroOpen) {
     FluidSynthOut synth(soundFont);
     EXPECT_EQ(synth.Open(1), nullptr);
     EXPECT_EQ(synth.Open(-5), nullptr);
+}
+
+}  // namespace
+}  // namespace solvane
+
+namespace solvane {
+namespace {
+
+TEST(KeptSynthesizer, ASoundFontIsLoadedOncePerProcessAndTheNextUserHearsNothingOfTheLast) {
+    const TempFile squares(test::SquareWaveSoundFont(), "square.sf2");
+    const TempFile other(test::SquareWaveSoundFont(), "other.sf2");
+    FluidSynthEngine::DropKept();
+    auto first = FluidSynthEngine::Borrow(squares.path());
+    ASSERT_NE(first, nullptr);
+    const FluidSynthEngine* loaded = first.get();
+    first->ShortMessage(0x7F3C90);  // still sounding when given back
+    std::vector<float> sound(2 * 4096);
+    fluid_synth_write_float(first->synth(), 4096, sound.data(), 0, 2, sound.data(), 1, 2);
+    FluidSynthEngine::GiveBack(std::move(first));
+
+    auto another = FluidSynthEngine::Borrow(other.path());
+    EXPECT_NE(another.get(), loaded) << "another soundfont is another synthesizer";
+    auto again = FluidSynthEngine::Borrow(squares.path());
+    EXPECT_EQ(again.get(), loaded);
+    EXPECT_EQ(fluid_synth_get_active_voice_count(again->synth()), 0);
+    fluid_synth_write_float(again->synth(), 4096, sound.data(), 0, 2, sound.data(), 1, 2);
+    EXPECT_TRUE(std::all_of(sound.begin(), sound.end(), [](float s) { return std::abs(s) < 1e-4f; }));
+    EXPECT_NE(FluidSynthEngine::Borrow(squares.path()).get(), loaded) << "lent to one user at a time";
+    FluidSynthEngine::DropKept();
 }
 
 }  // namespace

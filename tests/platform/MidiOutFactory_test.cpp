@@ -8,6 +8,7 @@
 #include "platform/FluidSynthOut.h"
 #include "platform/TraceMidiOut.h"
 #include "platform/WavMidiOut.h"
+#include "tests/support/FakeSequencer.h"
 #include "tests/support/SmfBuilder.h"
 
 namespace solvane {
@@ -24,7 +25,7 @@ TEST(MidiOutFactory, TheDefaultChoiceIsTheDefaultDevice) {
 
 TEST(MidiOutFactory, ATraceGoesToTheFileNamed) {
     TempFile file("trace.txt");
-    const MadeMidiOut made = MakeMidiOutDevice({MidiOutKind::kTrace, file.path()});
+    const MadeMidiOut made = MakeMidiOutDevice({MidiOutKind::kTrace, file.path(), {}});
     ASSERT_NE(dynamic_cast<TraceMidiOut*>(made.device.get()), nullptr) << made.error;
     auto out = made.device->Open(kDefaultDevice);
     ASSERT_NE(out, nullptr);
@@ -36,7 +37,7 @@ TEST(MidiOutFactory, ATraceGoesToTheFileNamed) {
 
 TEST(MidiOutFactory, CheckingAFileLeavesItsContentsAlone) {
     TempFile file(test::Bytes{'k', 'e', 'e', 'p'}, "trace.txt");
-    const MadeMidiOut made = MakeMidiOutDevice({MidiOutKind::kTrace, file.path()});
+    const MadeMidiOut made = MakeMidiOutDevice({MidiOutKind::kTrace, file.path(), {}});
     ASSERT_NE(made.device, nullptr);
     EXPECT_EQ(file.Read(), (test::Bytes{'k', 'e', 'e', 'p'}));
 }
@@ -45,7 +46,7 @@ TEST(MidiOutFactory, FilesThatCannotBeWrittenAreToldAtOnce) {
     TempFile folder("missing-folder");
     const std::string path = folder.path() + "/out";
     for (MidiOutKind kind : {MidiOutKind::kTrace, MidiOutKind::kWav}) {
-        const MadeMidiOut made = MakeMidiOutDevice({kind, path});
+        const MadeMidiOut made = MakeMidiOutDevice({kind, path, {}});
         EXPECT_EQ(made.device, nullptr);
         EXPECT_THAT(made.error, HasSubstr(FluidSynthOut::FindSoundFont().empty() && kind == MidiOutKind::kWav
                                               ? "soundfont"
@@ -55,7 +56,7 @@ TEST(MidiOutFactory, FilesThatCannotBeWrittenAreToldAtOnce) {
 
 TEST(MidiOutFactory, AFileOutputNeedsAName) {
     for (MidiOutKind kind : {MidiOutKind::kTrace, MidiOutKind::kWav}) {
-        const MadeMidiOut made = MakeMidiOutDevice({kind, ""});
+        const MadeMidiOut made = MakeMidiOutDevice({kind, "", {}});
         EXPECT_EQ(made.device, nullptr);
         EXPECT_THAT(made.error, HasSubstr("file name"));
     }
@@ -64,12 +65,12 @@ TEST(MidiOutFactory, AFileOutputNeedsAName) {
 TEST(MidiOutFactory, AWavGoesToTheFileNamedWhenThereIsASoundFont) {
     if (FluidSynthOut::FindSoundFont().empty()) GTEST_SKIP() << "no General MIDI soundfont installed";
     TempFile file("out.wav");
-    const MadeMidiOut made = MakeMidiOutDevice({MidiOutKind::kWav, file.path()});
+    const MadeMidiOut made = MakeMidiOutDevice({MidiOutKind::kWav, file.path(), {}});
     EXPECT_NE(dynamic_cast<WavMidiOut*>(made.device.get()), nullptr) << made.error;
 }
 
 TEST(MidiOutFactory, APortThatIsNotThereIsAnError) {
-    const MadeMidiOut made = MakeMidiOutDevice({MidiOutKind::kPort, "no such port anywhere 4711"});
+    const MadeMidiOut made = MakeMidiOutDevice({MidiOutKind::kPort, "no such port anywhere 4711", {}});
     EXPECT_EQ(made.device, nullptr);
     if (AlsaPortOut::SequencerAvailable()) {
         EXPECT_THAT(made.error, HasSubstr("\"no such port anywhere 4711\""));
@@ -92,6 +93,7 @@ TEST(MidiOutputsDescription, ListsPortsAndNamesTheDefaultPort) {
     EXPECT_EQ(DescribeMidiOutputs(outputs),
               "14:0  Midi Through:Midi Through Port-0  [through]\n"
               "128:0  FLUID Synth (7):Synth input port (7:0)  [synth]\n"
+              "built-in: embedded synthesizer with /sf.sf2\n"
               "default: 128:0  FLUID Synth (7):Synth input port (7:0)  [synth]\n");
 }
 
@@ -101,6 +103,7 @@ TEST(MidiOutputsDescription, FallsBackToTheEmbeddedSynthesizer) {
     outputs.soundFont = "/usr/share/sounds/sf2/default-GM.sf2";
     EXPECT_EQ(DescribeMidiOutputs(outputs),
               "no ALSA sequencer (/dev/snd/seq): no MIDI ports\n"
+              "built-in: embedded synthesizer with /usr/share/sounds/sf2/default-GM.sf2\n"
               "default: embedded synthesizer with /usr/share/sounds/sf2/default-GM.sf2\n");
 }
 
@@ -117,6 +120,48 @@ TEST(MidiOutputsDescription, TheListingAgreesWithTheDefaultChoice) {
     EXPECT_EQ(outputs.sequencer, AlsaPortOut::SequencerAvailable());
     EXPECT_EQ(outputs.defaultPort, ChooseDefaultPort(outputs.ports));
     EXPECT_EQ(outputs.soundFont, FluidSynthOut::FindSoundFont());
+}
+
+}  // namespace
+}  // namespace solvane
+
+namespace solvane {
+namespace {
+
+TEST(OutputNames, TheWindowsNamesAreTheCommandLinesNames) {
+    const struct {
+        const char* name;
+        MidiOutKind kind;
+    } cases[] = {{"", MidiOutKind::kDefault},
+                 {"default", MidiOutKind::kDefault},
+                 {"Built-In", MidiOutKind::kBuiltIn},
+                 {"TiMidity:TiMidity port 0", MidiOutKind::kPort},
+                 {"128:0", MidiOutKind::kPort}};
+    for (const auto& c : cases) {
+        const MidiOutChoice choice = ChoiceOfOutputName(c.name);
+        EXPECT_EQ(choice.kind, c.kind) << c.name;
+        EXPECT_EQ(choice.target, c.kind == MidiOutKind::kPort ? c.name : "") << c.name;
+    }
+}
+
+TEST(OutputNames, EveryListedPortIsFoundByItsName) {
+    // "Synth:1" also reads as port 1 of the client Synth, which is the other one.
+    const std::vector<MidiPort> ports = {test::PortOf(20, 0, "Synth", "1"), test::PortOf(20, 1, "Synth", "Other"),
+                                         test::PortOf(128, 0, "FLUID Synth (7)", "Synth input port (7:0)", true)};
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        EXPECT_EQ(FindPort(ports, OutputName(ports[i])), static_cast<int>(i)) << OutputName(ports[i]);
+    }
+}
+
+TEST(OutputNames, APortIsOpenedFromTheSequencersListOfNow) {
+    test::FakeSequencer sequencer;
+    sequencer.SetPorts({test::PortOf(128, 0, "TiMidity", "TiMidity port 0", true)});
+    EXPECT_NE(MakeMidiOutDevice(ChoiceOfOutputName("TiMidity:TiMidity port 0")).device, nullptr);
+    sequencer.SetPorts({});
+    const MadeMidiOut gone = MakeMidiOutDevice(ChoiceOfOutputName("TiMidity:TiMidity port 0"));
+    EXPECT_EQ(gone.device, nullptr);
+    EXPECT_THAT(gone.error, HasSubstr("no MIDI output port matches"));
+    EXPECT_THAT(DescribeMidiOutputs(ListMidiOutputs("/chosen.sf2")), HasSubstr("built-in: embedded synthesizer with /chosen.sf2\n"));
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "tests/support/SmfBuilder.h"
 
+#include <cstring>
+#include <utility>
+
 #include <algorithm>
 #include <atomic>
 #include <fstream>
@@ -62,6 +65,59 @@ Bytes RiffFile(const char form[4], const std::vector<RiffChunk>& chunks) {
     le32(file, body.size());
     file.insert(file.end(), body.begin(), body.end());
     return file;
+}
+
+Bytes SquareWaveSoundFont() {
+    Bytes out;
+    const auto le = [&out](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    };
+    const auto name = [&out](const char* text) {
+        for (std::size_t i = 0; i < 20; ++i) out.push_back(i < std::strlen(text) ? static_cast<std::uint8_t>(text[i]) : 0);
+    };
+    const auto take = [&out] { return std::exchange(out, Bytes{}); };
+    // A list chunk's body: its type and its chunks (RiffFile's without "RIFF" and the size).
+    const auto list = [](const char type[4], const std::vector<RiffChunk>& chunks) {
+        Bytes file = RiffFile(type, chunks);
+        return Bytes(file.begin() + 8, file.end());
+    };
+    constexpr std::uint32_t kPeriod = 100;  // 441 Hz at 44.1 kHz
+    constexpr std::uint32_t kLength = 44 * kPeriod;
+    for (std::uint32_t i = 0; i < kLength; ++i) le(i % kPeriod < kPeriod / 2 ? 0x7FFFu : 0x8001u, 2);
+    for (int i = 0; i < 46; ++i) le(0, 2);  // the zeros every sample ends with
+    const Bytes samples = take();
+    le(2, 2), le(1, 2);
+    const Bytes version = take();
+    name("Square"), le(0, 2), le(0, 2), le(0, 2), le(0, 4), le(0, 4), le(0, 4);
+    name("EOP"), le(0, 2), le(0, 2), le(1, 2), le(0, 4), le(0, 4), le(0, 4);
+    const Bytes presets = take();
+    le(0, 2), le(0, 2), le(1, 2), le(0, 2);
+    const Bytes presetBags = take();
+    for (int i = 0; i < 10; ++i) out.push_back(0);
+    const Bytes noModulators = take();
+    le(41, 2), le(0, 2), le(0, 2), le(0, 2);  // instrument 0
+    const Bytes presetGenerators = take();
+    name("Square"), le(0, 2), name("EOI"), le(1, 2);
+    const Bytes instruments = take();
+    le(0, 2), le(0, 2), le(2, 2), le(0, 2);
+    const Bytes instrumentBags = take();
+    le(54, 2), le(1, 2), le(53, 2), le(0, 2), le(0, 2), le(0, 2);  // looped, sample 0
+    const Bytes instrumentGenerators = take();
+    name("Square"), le(0, 4), le(kLength, 4), le(kPeriod, 4), le(kLength - kPeriod, 4), le(44100, 4);
+    out.push_back(60), out.push_back(0), le(0, 2), le(1, 2);
+    name("EOS"), le(0, 4), le(0, 4), le(0, 4), le(0, 4), le(0, 4), out.push_back(0), out.push_back(0), le(0, 2), le(0, 2);
+    const Bytes headers = take();
+    return RiffFile("sfbk", {{"LIST", list("INFO", {{"ifil", version}, {"INAM", {'S', 'q', 0, 0}}})},
+                             {"LIST", list("sdta", {{"smpl", samples}})},
+                             {"LIST", list("pdta", {{"phdr", presets},
+                                                    {"pbag", presetBags},
+                                                    {"pmod", noModulators},
+                                                    {"pgen", presetGenerators},
+                                                    {"inst", instruments},
+                                                    {"ibag", instrumentBags},
+                                                    {"imod", noModulators},
+                                                    {"igen", instrumentGenerators},
+                                                    {"shdr", headers}})}});
 }
 
 Bytes NoteBytes(int channel, int key, std::uint32_t length) {

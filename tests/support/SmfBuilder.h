@@ -42,6 +42,11 @@ struct RiffChunk {
 };
 // "RIFF", the length, the form type and the chunks, each padded to an even length.
 Bytes RiffFile(const char form[4], const std::vector<RiffChunk>& chunks);
+// A soundfont with one preset (bank 0, program 0) whose looped square wave
+// starts at full scale on its first frame, on every key: sound that begins
+// exactly where its note does.
+Bytes SquareWaveSoundFont();
+
 // An End of Track at delta 0.
 inline const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
 
