@@ -25,9 +25,9 @@ void VirtualTimer::SleepUnless(std::uint32_t milliseconds, const std::function<b
     if (!stopAsked()) Sleep(milliseconds);
 }
 
-std::uint64_t VirtualTimer::RunUntilIdle() {
+std::uint64_t VirtualTimer::RunUntilIdle(const std::function<bool()>& stop) {
     std::uint64_t fired = 0;
-    while (!pending_.empty()) {
+    while (!pending_.empty() && !(stop && stop())) {
         auto next = pending_.begin();
         const auto [due, id] = next->first;
         Callback callback = std::move(next->second);

@@ -31,8 +31,9 @@ public:
     void Sleep(std::uint32_t milliseconds) override;
     void SleepUnless(std::uint32_t milliseconds, const std::function<bool()>& stopAsked) override;
 
-    // Fires events, those they arm included, until none is pending; returns how many fired.
-    std::uint64_t RunUntilIdle();
+    // Fires events, those they arm included, until none is pending or stop
+    // (asked before each) says so; returns how many fired.
+    std::uint64_t RunUntilIdle(const std::function<bool()>& stop = {});
     // How far the clock has moved since the timer was made.
     Clock::duration Elapsed() const { return now_ - start_; }
 

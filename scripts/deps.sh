@@ -3,7 +3,7 @@
 
 SOLVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libfluidsynth-dev libasound2-dev"
+  libfluidsynth-dev libasound2-dev libsndfile1-dev"
 SOLVANE_RUN_PACKAGES="timgm6mb-soundfont fonts-ipafont-gothic fonts-noto-cjk"
 SOLVANE_TEST_PACKAGES="libgtest-dev libgmock-dev python3 python3-mido midicsv"
 SOLVANE_CHECK_PACKAGES="clang libclang-rt-14-dev libbenchmark-dev"

@@ -51,6 +51,12 @@ TEST(VirtualTimer, FiresEventsInTimeOrderOnItsOwnClock) {
     EXPECT_THAT(log.fired, ElementsAre("a@40", "b@50", "c@50", "chain@60", "late@60", "next@75"));
     EXPECT_EQ(timer.Elapsed(), milliseconds(75));
     EXPECT_EQ(timer.RunUntilIdle(), 0u);
+
+    // A stop asked ends the run before the next event; what is left stays pending.
+    timer.SetEventAt(timer.Now() + milliseconds(5), 1, log.Note("stopped"));
+    EXPECT_EQ(timer.RunUntilIdle([] { return true; }), 0u);
+    EXPECT_EQ(timer.RunUntilIdle(), 1u);
+    EXPECT_EQ(log.fired.back(), "stopped@80");
 }
 
 }  // namespace
