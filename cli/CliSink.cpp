@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "platform/MidiOutDevice.h"
 #include "support/General.h"
 #include "support/Messages.h"
 
@@ -37,7 +38,13 @@ void CliSink::Show(std::string_view module, std::uint32_t code, std::string_view
     }
     WriteLine(file, FormatReport(module, code, shown));
     if (module == ModuleName(Module::kGeneral) && code == kGeneralCannotOpen) ++cannotOpen;
-    if (module == ModuleName(Module::kMidiControler) && code == kControlerOpenFailed) ++outputFailed;
+    if (module == ModuleName(Module::kMidiControler) && code == kControlerOpenFailed) {
+        ++outputFailed;
+        // The report names no cause; the output usually knows one.
+        const MidiOutDevice* device = CurrentMidiOutDevice();
+        const std::string why = device != nullptr ? device->WhyNotOpen() : std::string();
+        if (!why.empty()) WriteLine(file, why);
+    }
 }
 
 void CliSink::About(std::string file) {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,8 @@
 #include "cli/StdinSpool.h"
 #include "platform/MessageSink.h"
 #if SOLVANE_CLI_WITH_SOUND
+#include "platform/AudioRender.h"
+#include "platform/FluidSynthOut.h"
 #include "platform/MidiOutFactory.h"
 #include "platform/SoundLibraryVersions.h"
 #endif
@@ -51,7 +54,8 @@ using solvane::cli::ReversalFlag;
 constexpr const char* kUsage =
     "usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] IN OUT\n"
     "       solvane-cli convert [-H] [-V] [-r|--recursive] --out-dir DIR IN...\n"
-    "       solvane-cli play [-H] [-V] [--port CLIENT:PORT | --trace FILE | --wav FILE] IN\n"
+    "       solvane-cli play [-H] [-V] [--port NAME | --trace FILE | --wav FILE] [--soundfont FILE] IN\n"
+    "       solvane-cli render [-H] [-V] [--soundfont FILE] IN OUT.wav\n"
     "       solvane-cli ports\n"
     "       solvane-cli info [--json] IN...\n"
     "       solvane-cli --help | --version\n"
@@ -72,10 +76,21 @@ constexpr const char* kUsage =
     "         Without an option it plays on the default output: a synthesizer\n"
     "         port of the ALSA sequencer when one runs, else the built-in\n"
     "         synthesizer with the system's General MIDI soundfont.\n"
-    "         --port CLIENT:PORT  an ALSA sequencer port (number or part of its name)\n"
+    "         --port NAME         an output as ports lists it: an ALSA sequencer port\n"
+    "                             (CLIENT:PORT, or its name or part of it), built-in\n"
+    "                             for the built-in synthesizer, or default\n"
     "         --trace FILE        every message with its time in microseconds\n"
-    "         --wav FILE          the built-in synthesizer, recorded to a WAV file\n"
-    "ports    lists the MIDI outputs and the one the default output would use.\n"
+    "         --wav FILE          the built-in synthesizer recorded to a WAV file as it\n"
+    "                             plays, in real time (render makes the same at once)\n"
+    "         --soundfont FILE    the built-in synthesizer's .sf2/.sf3 soundfont; else\n"
+    "                             SOLVANE_SOUNDFONT, else the system's General MIDI one\n"
+    "render   loads IN, reverses it as asked and renders it through the built-in\n"
+    "         synthesizer into OUT, a .wav file (16-bit stereo, 44.1 kHz) or, where\n"
+    "         FluidSynth offers it, .flac, as fast as the machine allows: the\n"
+    "         messages of a play at the times of a play, then the sound's tail.\n"
+    "         --soundfont FILE    as for play\n"
+    "ports    lists the MIDI outputs by the names --port takes, and the one the\n"
+    "         default output would use.\n"
     "info     loads each IN and tells what was loaded: format, tracks, division,\n"
     "         events, notes per channel and length in ticks; how long it plays\n"
     "         here (240 a minute until a tempo event) and on a standard player\n"
@@ -129,21 +144,40 @@ int OnPlayFinished() {
     return 0;
 }
 
+// The window's Play before the player's part: a copy, event form, the
+// reversals, note form.
+std::unique_ptr<MidiF0Data> PlayableCopy(const MidiF0Data& song, bool horizontal, bool vertical) {
+    auto copy = std::make_unique<MidiF0Data>(song);
+    copy->ToEventForm();
+    if (horizontal) copy->ReverseHorizontal();
+    if (vertical) copy->ReverseVertical();
+    copy->ToNoteForm();
+    return copy;
+}
+
 int Play(const std::vector<std::string>& args, CliSink& sink) {
     bool horizontal = false;
     bool vertical = false;
     solvane::MidiOutChoice choice;
+    bool outputGiven = false;
+    std::string soundFont;
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (ReversalFlag(arg, horizontal, vertical)) {
         } else if (arg == "--port" || arg == "--trace" || arg == "--wav") {
             if (i + 1 >= args.size()) return Usage((arg + " needs a value").c_str());
-            if (choice.kind != solvane::MidiOutKind::kDefault) return Usage("choose one output only");
-            choice.kind = arg == "--port"    ? solvane::MidiOutKind::kPort
-                          : arg == "--trace" ? solvane::MidiOutKind::kTrace
-                                             : solvane::MidiOutKind::kWav;
-            choice.target = args[++i];
+            if (outputGiven) return Usage("choose one output only");
+            outputGiven = true;
+            if (arg == "--port") {
+                choice = solvane::ChoiceOfOutputName(args[++i]);
+            } else {
+                choice.kind = arg == "--trace" ? solvane::MidiOutKind::kTrace : solvane::MidiOutKind::kWav;
+                choice.target = args[++i];
+            }
+        } else if (arg == "--soundfont") {
+            if (i + 1 >= args.size()) return Usage("--soundfont needs a file");
+            soundFont = args[++i];
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage(("unknown option " + arg).c_str());
         } else {
@@ -151,6 +185,7 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
         }
     }
     if (files.size() != 1) return Usage("play needs IN");
+    choice.soundFont = soundFont;
     const std::uint64_t errorsBefore = solvane::ErrorsReported();
     solvane::MadeMidiOut made = solvane::MakeMidiOutDevice(choice);
     if (!made.device) {
@@ -164,15 +199,7 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
     solvane::InstallMidiOutDevice(made.device.get());
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
-    {
-        // The window's Play: a copy, event form, the reversals, note form, then Play.
-        MidiF0Data copy(*loader.song);
-        copy.ToEventForm();
-        if (horizontal) copy.ReverseHorizontal();
-        if (vertical) copy.ReverseVertical();
-        copy.ToNoteForm();
-        solvane::Play(copy, OnPlayFinished);
-    }
+    solvane::Play(*PlayableCopy(*loader.song, horizontal, vertical), OnPlayFinished);
     while (!g_finished && !g_interrupted) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (g_interrupted && !g_finished) solvane::Stop();
     // The worker resets and closes the output after telling of the end.
@@ -182,6 +209,49 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
     solvane::musicPlayer.Shutdown();
     solvane::InstallMidiOutDevice(nullptr);
     return sink.outputFailed > 0 ? kExitFailed : DoneStatus(errorsBefore);
+}
+
+int Render(const std::vector<std::string>& args, CliSink& sink) {
+    bool horizontal = false;
+    bool vertical = false;
+    std::string soundFont;
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (ReversalFlag(arg, horizontal, vertical)) {
+        } else if (arg == "--soundfont") {
+            if (i + 1 >= args.size()) return Usage("--soundfont needs a file");
+            soundFont = args[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage(("unknown option " + arg).c_str());
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 2) return Usage("render needs IN and OUT");
+    if (!solvane::AudioFormatOf(files[1])) {
+        std::string known;
+        for (const std::string& extension : solvane::AudioExtensions()) known += " " + extension;
+        return Usage(("render writes files ending in" + known).c_str());
+    }
+    if (soundFont.empty()) soundFont = solvane::FluidSynthOut::FindSoundFont();
+    if (soundFont.empty()) {
+        sink.Say({}, solvane::NoSoundFontProblem());
+        return kExitFailed;
+    }
+    const std::uint64_t errorsBefore = solvane::ErrorsReported();
+    sink.About(files[0]);
+    std::optional<solvane::cli::StdinSpool> spool;
+    MidiFileLoader loader(files[0] == "-" ? spool.emplace().path() : files[0]);
+    if (!BuildLoaded(loader)) return kExitNoSong;
+    const std::vector<solvane::TimedMessage> messages =
+        solvane::WalkMessages(*PlayableCopy(*loader.song, horizontal, vertical));
+    const solvane::RenderResult result = solvane::RenderAudio(messages, soundFont, files[1]);
+    if (result.status != solvane::RenderResult::Status::kDone) {
+        sink.Say(files[1], result.error);
+        return kExitFailed;
+    }
+    return DoneStatus(errorsBefore);
 }
 
 int Ports() {
@@ -285,8 +355,10 @@ int main(int argc, char** argv) {
         status = Play(args, sink);
     } else if (command == "ports") {
         status = args.empty() ? Ports() : Usage("ports takes no arguments");
+    } else if (command == "render") {
+        status = Render(args, sink);
 #else
-    } else if (command == "play" || command == "ports") {
+    } else if (command == "play" || command == "ports" || command == "render") {
         status = RunSoundTool(argv);
 #endif
     } else if (command == "info") {

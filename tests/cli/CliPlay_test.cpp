@@ -132,3 +132,62 @@ TEST(CliPorts, NamesWhatTheDefaultOutputUses) {
 
 }  // namespace
 }  // namespace solvane
+
+namespace solvane {
+namespace {
+
+TEST(CliPlay, AnOutputThatDoesNotOpenIsReportedThenExplained) {
+    const TempFile song(TwoNotes());
+    const CliRun run =
+        RunCli({"--lang", "en", "play", "--port", "built-in", "--soundfont", "/nonexistent/none.sf2", song.path()});
+    EXPECT_EQ(run.status, 1);
+    std::istringstream lines(run.err);
+    std::string report;
+    std::string cause;
+    std::getline(lines, report);
+    std::getline(lines, cause);
+    EXPECT_THAT(report, HasSubstr("MidiControler 0x07000001: "));
+    // Named by the file, as the report before it.
+    EXPECT_EQ(cause, "solvane-cli: " + song.path() +
+                         ": the built-in synthesizer cannot load the soundfont /nonexistent/none.sf2 "
+                         "(missing, unreadable or not a .sf2/.sf3 soundfont)");
+}
+
+TEST(CliRender, WritesTheSameAudioFileEveryTime) {
+    const TempFile song(TwoNotes());
+    const TempFile squares(test::SquareWaveSoundFont(), "square.sf2");
+    const TempFile first("first.wav");
+    const TempFile second("second.wav");
+    for (const TempFile* out : {&first, &second}) {
+        const CliRun run = RunCli({"render", "-H", "-V", "--soundfont", squares.path(), song.path(), out->path()});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+    }
+    const Bytes wav = first.Read();
+    ASSERT_GT(wav.size(), 44u + 4 * 44100 / 4) << "a quarter second of sound at least";
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(wav, second.Read());
+}
+
+TEST(CliRender, ProblemsAreToldAndGetTheirExitStatus) {
+    const TempFile song(TwoNotes());
+    const TempFile out("out.wav");
+    const CliRun noSoundFont = RunCli({"render", song.path(), out.path()}, "SOLVANE_SOUNDFONT=/nonexistent/x.sf2");
+    EXPECT_EQ(noSoundFont.status, 1);
+    EXPECT_THAT(noSoundFont.err, HasSubstr("cannot load the soundfont /nonexistent/x.sf2"));
+    const CliRun mp3 = RunCli({"render", song.path(), "out.mp3"});
+    EXPECT_EQ(mp3.status, 64);
+    EXPECT_THAT(mp3.err, HasSubstr("render writes files ending in .wav"));
+    EXPECT_EQ(RunCli({"render", song.path()}).status, 64);
+    EXPECT_EQ(RunCli({"render", "/nonexistent/x.mid", out.path()}).status, 2);
+    EXPECT_TRUE(out.Read().empty()) << "nothing written";
+}
+
+TEST(CliPorts, ListsTheBuiltInSynthesizerByItsName) {
+    const CliRun run = RunCli({"ports"}, "SOLVANE_SOUNDFONT=/chosen.sf2");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.out, HasSubstr("built-in: embedded synthesizer with /chosen.sf2\n"));
+}
+
+}  // namespace
+}  // namespace solvane
