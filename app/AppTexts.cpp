@@ -20,6 +20,20 @@ constexpr UiEntry kUiTexts[] = {
     {kAboutMenuText, "&About Vandrel..."},
     {kAboutCaption, "About Vandrel"},
     {kCannotExitWhilePlaying, "Cannot exit while playing!"},
+    {kOutputMenuText, "MIDI Output"},
+    {kDefaultOutputText, "Default output"},
+    {kBuiltInOutputText, "Built-in synthesizer"},
+    {kNoSequencerText, "No ALSA sequencer (no MIDI ports)"},
+    {kNoPortsText, "No MIDI ports"},
+    {kSoundFontMenuText, "Soundfont..."},
+    {kExportMenuText, "Export audio..."},
+    {kOutputGone, "The MIDI output \u201c%1\u201d is no longer there; Play uses the default output."},
+    {kNotASoundFont, "\u201c%1\u201d is not a soundfont (.sf2 or .sf3)."},
+    {kNoSoundFont,
+     "The built-in synthesizer has no soundfont. Install the package fluid-soundfont-gm, or choose a soundfont."},
+    {kExporting, "Exporting audio..."},
+    {kCancelText, "Cancel"},
+    {kExportFailed, "Could not export the audio: %1"},
 };
 
 const char* EnglishUiText(std::string_view japanese) {

@@ -12,9 +12,14 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
+#include <thread>
 
 #include "app/AboutDialog.h"
 #include "app/AppResources.h"
@@ -23,8 +28,13 @@
 #include "app/DialogUnits.h"
 #include "app/Settings.h"
 #include "platform/FileChooser.h"
+#include "platform/AudioRender.h"
+#include "platform/FluidSynthEngine.h"
+#include "platform/FluidSynthOut.h"
 #include "platform/HelpViewer.h"
 #include "platform/MessageSink.h"
+#include "platform/MidiOutFactory.h"
+#include "platform/SequencerPorts.h"
 #include "playback/MusicPlayer.h"
 #include "song/MidiF0Data.h"
 #include "song/MidiFileLoader.h"
@@ -77,6 +87,16 @@ constexpr const char* kCaption = "Solvane";
 constexpr const char* kModule = "MainDialog";
 
 QString ControlName(int id) { return QStringLiteral("control%1").arg(id); }
+
+QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::string ToLocal(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// A report of the window's own whose text carries a value.
+void ReportWithValue(const char* japanese, const QString& value) {
+    const std::string text = UiText(japanese).arg(value).toStdString();
+    CurrentMessageSink().Show(kModule, 0, text);
+}
 
 // Answers the next open question with a file already chosen, so that such a
 // file goes through Load itself; every other question goes to the chooser it
@@ -193,6 +213,7 @@ bool MainDialog::OnInitDialog() {
     QAction* about = systemMenu->addAction(UiText(kAboutMenuText));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(kSysCommandAbout); }, Qt::QueuedConnection);
     aboutAction = about;
+    CreateSoundMenu();
     CreateLanguageMenu();
 
     setWindowIcon(icon);
@@ -219,6 +240,169 @@ void MainDialog::OnSysCommand(std::uint32_t id) {
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) { systemMenu->exec(event->globalPos()); }
 
+void MainDialog::CreateSoundMenu() {
+    systemMenu->addSeparator();
+    outputMenu = systemMenu->addMenu(UiText(kOutputMenuText));
+    outputMenu->setObjectName(QStringLiteral("outputMenu"));
+    // Ports come and go with the programs and devices that offer them.
+    connect(outputMenu, &QMenu::aboutToShow, this, &MainDialog::RefreshOutputMenu);
+    soundFontAction = systemMenu->addAction(UiText(kSoundFontMenuText));
+    soundFontAction->setObjectName(QStringLiteral("soundFontAction"));
+    connect(soundFontAction, &QAction::triggered, this, &MainDialog::OnChooseSoundFont, Qt::QueuedConnection);
+    exportAction = systemMenu->addAction(UiText(kExportMenuText));
+    exportAction->setObjectName(QStringLiteral("exportAction"));
+    connect(exportAction, &QAction::triggered, this, &MainDialog::OnExportAudio, Qt::QueuedConnection);
+    // Only a loaded piece can be exported.
+    connect(systemMenu, &QMenu::aboutToShow, this,
+            [this] { exportAction->setEnabled(g_loader != nullptr && g_loader->song != nullptr); });
+}
+
+void MainDialog::RefreshOutputMenu() {
+    const std::vector<MidiPort> ports = CurrentSequencerPorts().List();
+    CheckChosenPort();
+    outputMenu->clear();
+    auto* group = new QActionGroup(outputMenu);
+    auto add = [&](const QString& text, const QString& name) {
+        QAction* action = outputMenu->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(name == outputName);
+        action->setData(name);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, name] { SetMidiOutput(name); });
+    };
+    add(UiText(kDefaultOutputText), QString::fromLatin1(kDefaultOutputName));
+    add(UiText(kBuiltInOutputText), QString::fromLatin1(kBuiltInOutputName));
+    outputMenu->addSeparator();
+    for (const MidiPort& port : ports) {
+        const QString name = FromUtf8(OutputName(port));
+        add(QStringLiteral("%1  (%2)").arg(name, FromUtf8(port.Address())), name);
+    }
+    if (ports.empty()) {
+        const bool sequencer = CurrentSequencerPorts().Available();
+        outputMenu->addAction(UiText(sequencer ? kNoPortsText : kNoSequencerText))->setEnabled(false);
+    }
+}
+
+void MainDialog::CheckChosenPort() {
+    const MidiOutChoice choice = ChoiceOfOutputName(ToLocal(outputName));
+    if (choice.kind != MidiOutKind::kPort) return;
+    if (FindPort(CurrentSequencerPorts().List(), choice.target) >= 0) return;
+    const QString gone = outputName;
+    SetMidiOutput(QString::fromLatin1(kDefaultOutputName));
+    ReportWithValue(kOutputGone, gone);
+}
+
+void MainDialog::SetMidiOutput(const QString& name) {
+    outputName = name.isEmpty() ? QString::fromLatin1(kDefaultOutputName) : name;
+    if (settings != nullptr) settings->SetMidiOutput(outputName);
+    TellOutput();
+}
+
+void MainDialog::SetSoundFont(const QString& path) {
+    soundFont = path;
+    if (settings != nullptr) settings->SetSoundFont(path);
+    SetSoundFontText();
+    TellOutput();
+}
+
+void MainDialog::SetSoundFontText() {
+    const QString shown = soundFont.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(QFileInfo(soundFont).fileName());
+    soundFontAction->setText(UiText(kSoundFontMenuText) + shown);
+}
+
+void MainDialog::UseOutput(ChosenMidiOut* chosen) {
+    output = chosen;
+    TellOutput();
+}
+
+void MainDialog::TellOutput() {
+    if (output == nullptr) return;
+    MidiOutChoice choice = ChoiceOfOutputName(ToLocal(outputName));
+    choice.soundFont = ToLocal(soundFont);
+    output->Choose(std::move(choice));
+}
+
+void MainDialog::OnChooseSoundFont() {
+    FileChooser* chooser = CurrentFileChooser();
+    std::string path;
+    if (chooser == nullptr || !chooser->AskOpen("sf2", "Soundfonts|*.sf2;*.sf3|All files|*|", path)) return;
+    if (!FluidSynthEngine::IsSoundFont(path)) {
+        ReportWithValue(kNotASoundFont, QFile::decodeName(path.c_str()));
+        return;
+    }
+    SetSoundFont(QFile::decodeName(path.c_str()));
+}
+
+std::string MainDialog::SoundFontForRender() const {
+    return soundFont.isEmpty() ? FluidSynthOut::FindSoundFont() : ToLocal(soundFont);
+}
+
+std::unique_ptr<MidiF0Data> MainDialog::TransformedCopy() const {
+    auto copy = std::make_unique<MidiF0Data>(*g_loader->song);
+    copy->ToEventForm();
+    // Time first, then pitch, as in Save.
+    if (horizontalCheck->isChecked()) copy->ReverseHorizontal();
+    if (verticalCheck->isChecked()) copy->ReverseVertical();
+    copy->ToNoteForm();
+    return copy;
+}
+
+void MainDialog::OnExportAudio() {
+    if (!g_loader || !g_loader->song) return;
+    const std::string soundFontPath = SoundFontForRender();
+    if (soundFontPath.empty()) {
+        CurrentMessageSink().Show(kModule, 0, kNoSoundFont);
+        return;
+    }
+    FileChooser* chooser = CurrentFileChooser();
+    std::string path;
+    const bool flac = AudioExtensions().size() > 1;
+    const char* filter = flac ? "WAV audio|*.wav|FLAC audio|*.flac|" : "WAV audio|*.wav|";
+    if (chooser == nullptr || !chooser->AskSave("wav", filter, path)) return;
+    if (!AudioFormatOf(path)) path += ".wav";
+
+    std::shared_ptr<const MidiF0Data> song = TransformedCopy();
+    std::atomic<bool> cancel{false};
+    std::atomic<int> permille{0};
+    std::atomic<bool> finished{false};
+    RenderResult result;
+    // The walk and the synthesizer run beside the window, which keeps
+    // showing the progress and any report the walk makes.
+    std::thread worker([&, song] {
+        const auto cancelled = [&cancel] { return cancel.load(); };
+        const std::vector<TimedMessage> messages = WalkMessages(*song, cancelled);
+        if (cancel.load()) {
+            result.status = RenderResult::Status::kCancelled;
+        } else {
+            result = RenderAudio(messages, soundFontPath, path, [&](double share) {
+                permille = static_cast<int>(share * 1000);
+                return !cancel.load();
+            });
+        }
+        finished = true;
+    });
+    QProgressDialog progress(UiText(kExporting), UiText(kCancelText), 0, 1000, this);
+    progress.setObjectName(QStringLiteral("exportProgress"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    QEventLoop loop;
+    QTimer poll;
+    connect(&progress, &QProgressDialog::canceled, &loop, [&cancel] { cancel = true; });
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (progress.wasCanceled()) cancel = true;
+        progress.setValue(permille.load());
+        if (finished.load()) loop.quit();
+    });
+    poll.start(30);
+    progress.show();
+    loop.exec();
+    worker.join();
+    progress.close();
+    if (result.status == RenderResult::Status::kFailed) ReportWithValue(kExportFailed, FromUtf8(result.error));
+}
+
 void MainDialog::CreateLanguageMenu() {
     // Named in English in both languages, so that it is found by those who
     // read no Japanese; each language by its own name.
@@ -243,7 +427,11 @@ void MainDialog::CreateLanguageMenu() {
 
 void MainDialog::UseSettings(Settings* chosen) {
     settings = nullptr;  // reading the choice is no new choice to keep
-    if (chosen != nullptr) SetLanguage(chosen->MessageLanguage());
+    if (chosen != nullptr) {
+        SetLanguage(chosen->MessageLanguage());
+        SetMidiOutput(chosen->MidiOutput());
+        SetSoundFont(chosen->SoundFont());
+    }
     settings = chosen;
 }
 
@@ -255,6 +443,9 @@ void MainDialog::SetLanguage(Language language) {
 
 void MainDialog::Retranslate(Language from) {
     aboutAction->setText(UiText(kAboutMenuText));
+    outputMenu->setTitle(UiText(kOutputMenuText));
+    exportAction->setText(UiText(kExportMenuText));
+    SetSoundFontText();
     for (QAction* action : languageGroup->actions()) {
         action->setChecked(action->data().toString() == QString::fromLatin1(LanguageName(g_language.load()).data()));
     }
@@ -330,14 +521,10 @@ void MainDialog::OnPlay() {
         return;
     }
     if (!g_loader || !g_loader->song) return;
+    CheckChosenPort();
     g_playing.store(1);
     playButton->setText(UiText(kStopCaption));
-    g_playCopy = std::make_unique<MidiF0Data>(*g_loader->song);
-    g_playCopy->ToEventForm();
-    // Time first, then pitch, as in Save.
-    if (horizontalCheck->isChecked()) g_playCopy->ReverseHorizontal();
-    if (verticalCheck->isChecked()) g_playCopy->ReverseVertical();
-    g_playCopy->ToNoteForm();
+    g_playCopy = TransformedCopy();
     Play(*g_playCopy, OnPlayFinished);
     g_playCopy.reset();
 }

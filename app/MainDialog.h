@@ -26,6 +26,7 @@ class QPushButton;
 
 namespace solvane {
 
+class ChosenMidiOut;
 class HelpViewer;
 class MidiF0Data;
 class MidiFileLoader;
@@ -62,6 +63,20 @@ inline constexpr const char* kAboutMenuText = "Vandrel のﾊﾞｰｼﾞｮﾝ�
 inline constexpr const char* kPlayCaption = "再生";
 inline constexpr const char* kStopCaption = "停止";
 inline constexpr const char* kCannotExitWhilePlaying = "再生中は終了できません!";
+inline constexpr const char* kOutputMenuText = "MIDI出力";
+inline constexpr const char* kDefaultOutputText = "既定の出力";
+inline constexpr const char* kBuiltInOutputText = "内蔵シンセサイザー";
+inline constexpr const char* kNoSequencerText = "ALSAシーケンサーがありません (MIDIポートなし)";
+inline constexpr const char* kNoPortsText = "MIDIポートがありません";
+inline constexpr const char* kSoundFontMenuText = "サウンドフォント...";
+inline constexpr const char* kExportMenuText = "オーディオ書き出し...";
+inline constexpr const char* kOutputGone = "MIDI出力「%1」が見つかりません。既定の出力で再生します。";
+inline constexpr const char* kNotASoundFont = "「%1」はサウンドフォント (.sf2, .sf3) ではありません。";
+inline constexpr const char* kNoSoundFont =
+    "内蔵シンセサイザーのサウンドフォントがありません。fluid-soundfont-gm パッケージを入れるか、サウンドフォントを選んでください。";
+inline constexpr const char* kExporting = "オーディオを書き出しています...";
+inline constexpr const char* kCancelText = "キャンセル";
+inline constexpr const char* kExportFailed = "オーディオを書き出せませんでした: %1";
 inline constexpr const char* kHelpFile = "Solvane.chm";
 inline constexpr const char* kHelpTopic = "top.htm";
 
@@ -83,6 +98,20 @@ public:
     void UseSettings(Settings* settings);
     // Shows the reports, captions and about box in language from now on.
     void SetLanguage(Language language);
+    // The output Play opens, told of the user's choice of output and
+    // soundfont; may be null (Play then uses the installed output as it is).
+    // It must outlive the window.
+    void UseOutput(ChosenMidiOut* output);
+    // Plays on the output of that name from now on ("default", "built-in"
+    // or a port's name, as the command line calls them), and keeps it.
+    void SetMidiOutput(const QString& name);
+    QString MidiOutputName() const { return outputName; }
+    // The soundfont of the built-in synthesizer; empty for the system's.
+    void SetSoundFont(const QString& path);
+    QString SoundFontPath() const { return soundFont; }
+    // The output menu as it would open now: the ports listed afresh.
+    void RefreshOutputMenu();
+    QMenu* OutputMenu() const { return outputMenu; }
 
     // Loads path as Load does, as if it had been chosen in the open dialog:
     // the file named on the command line and a file dropped on the window.
@@ -98,6 +127,10 @@ public:
     void OnPlay();
     void OnHelp();
     void OnExit();
+    void OnChooseSoundFont();
+    // Renders the piece, reversed as the boxes say, into an audio file the
+    // user names, with a progress window that can cancel.
+    void OnExportAudio();
     void OnDestroy();
 
     // OK and Enter end the window through OnExit, which refuses while playing.
@@ -112,7 +145,15 @@ protected:
 private:
     void CreateControls();
     void CreateLanguageMenu();
+    void CreateSoundMenu();
     void Retranslate(Language from);
+    // A chosen port that has gone away gives way to the default output, with a report.
+    void CheckChosenPort();
+    void TellOutput();
+    void SetSoundFontText();
+    // The loaded song, reversed as the boxes say, in note form: what Play plays.
+    std::unique_ptr<MidiF0Data> TransformedCopy() const;
+    std::string SoundFontForRender() const;
 
     QPushButton* playButton = nullptr;
     QCheckBox* verticalCheck = nullptr;
@@ -121,6 +162,12 @@ private:
     QMenu* systemMenu = nullptr;
     QAction* aboutAction = nullptr;
     QActionGroup* languageGroup = nullptr;
+    QMenu* outputMenu = nullptr;
+    QAction* soundFontAction = nullptr;
+    QAction* exportAction = nullptr;
+    ChosenMidiOut* output = nullptr;
+    QString outputName = QStringLiteral("default");
+    QString soundFont;
     HelpViewer* helpViewer = nullptr;
     Settings* settings = nullptr;
     bool destroyed = false;

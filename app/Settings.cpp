@@ -6,6 +6,8 @@ namespace solvane {
 namespace {
 
 constexpr const char* kLanguageKey = "language";
+constexpr const char* kMidiOutputKey = "midiOutput";
+constexpr const char* kSoundFontKey = "soundFont";
 
 }  // namespace
 
@@ -28,6 +30,23 @@ void Settings::SetMessageLanguage(Language language) {
     const std::string_view name = LanguageName(language);
     store_->setValue(QLatin1String(kLanguageKey),
                      QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    store_->sync();
+}
+
+QString Settings::MidiOutput() const {
+    const QString name = store_->value(QLatin1String(kMidiOutputKey)).toString();
+    return name.isEmpty() ? QStringLiteral("default") : name;
+}
+
+void Settings::SetMidiOutput(const QString& name) {
+    store_->setValue(QLatin1String(kMidiOutputKey), name);
+    store_->sync();
+}
+
+QString Settings::SoundFont() const { return store_->value(QLatin1String(kSoundFontKey)).toString(); }
+
+void Settings::SetSoundFont(const QString& path) {
+    store_->setValue(QLatin1String(kSoundFontKey), path);
     store_->sync();
 }
 

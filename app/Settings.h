@@ -26,6 +26,16 @@ public:
     Language MessageLanguage() const;
     void SetMessageLanguage(Language language);
 
+    // The MIDI output Play uses, by the name the command line gives it:
+    // "default" (also when none was chosen), "built-in", or a port's
+    // "client name:port name".
+    QString MidiOutput() const;
+    void SetMidiOutput(const QString& name);
+
+    // The built-in synthesizer's soundfont file; empty for the system's.
+    QString SoundFont() const;
+    void SetSoundFont(const QString& path);
+
     QString FileName() const;
 
 private:

@@ -17,7 +17,7 @@
 #include "app/QtMessageSink.h"
 #include "app/Settings.h"
 #include "app/UiTimer.h"
-#include "platform/DefaultMidiOut.h"
+#include "platform/MidiOutFactory.h"
 #include "platform/FileChooser.h"
 #include "platform/MessageSink.h"
 #include "platform/MidiOutDevice.h"
@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
     solvane::QtMessageSink sink;
     solvane::QtFileChooser chooser;
     solvane::QtHelpViewer help;
-    solvane::DefaultMidiOut output;
+    // The output and soundfont the user chose, told by the window before each play.
+    solvane::ChosenMidiOut output;
     solvane::UiTimer timer;
     solvane::InstallMessageSink(&sink);
     solvane::InstallFileChooser(&chooser);
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
     solvane::Settings settings;
     {
         solvane::MainDialog dialog(&help);
+        dialog.UseOutput(&output);
         dialog.UseSettings(&settings);
         // Once the window is up, so that the load's messages show over it.
         if (!line.file.empty()) {
