@@ -259,8 +259,14 @@ void MainDialog::CreateSoundMenu() {
 
 void MainDialog::RefreshOutputMenu() {
     const std::vector<MidiPort> ports = CurrentSequencerPorts().List();
-    CheckChosenPort();
+    // Told in the menu itself: a message box over an opening menu would
+    // take the keys the user meant for the menu.
+    const QString gone = CheckChosenPort(false);
     outputMenu->clear();
+    if (!gone.isEmpty()) {
+        outputMenu->addAction(UiText(kOutputGoneShort).arg(gone))->setEnabled(false);
+        outputMenu->addSeparator();
+    }
     auto* group = new QActionGroup(outputMenu);
     auto add = [&](const QString& text, const QString& name) {
         QAction* action = outputMenu->addAction(text);
@@ -283,13 +289,14 @@ void MainDialog::RefreshOutputMenu() {
     }
 }
 
-void MainDialog::CheckChosenPort() {
+QString MainDialog::CheckChosenPort(bool report) {
     const MidiOutChoice choice = ChoiceOfOutputName(ToLocal(outputName));
-    if (choice.kind != MidiOutKind::kPort) return;
-    if (FindPort(CurrentSequencerPorts().List(), choice.target) >= 0) return;
+    if (choice.kind != MidiOutKind::kPort) return {};
+    if (FindPort(CurrentSequencerPorts().List(), choice.target) >= 0) return {};
     const QString gone = outputName;
     SetMidiOutput(QString::fromLatin1(kDefaultOutputName));
-    ReportWithValue(kOutputGone, gone);
+    if (report) ReportWithValue(kOutputGone, gone);
+    return gone;
 }
 
 void MainDialog::SetMidiOutput(const QString& name) {
@@ -521,7 +528,7 @@ void MainDialog::OnPlay() {
         return;
     }
     if (!g_loader || !g_loader->song) return;
-    CheckChosenPort();
+    CheckChosenPort(true);
     g_playing.store(1);
     playButton->setText(UiText(kStopCaption));
     g_playCopy = TransformedCopy();

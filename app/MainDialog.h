@@ -71,6 +71,7 @@ inline constexpr const char* kNoPortsText = "MIDIポートがありません";
 inline constexpr const char* kSoundFontMenuText = "サウンドフォント...";
 inline constexpr const char* kExportMenuText = "オーディオ書き出し...";
 inline constexpr const char* kOutputGone = "MIDI出力「%1」が見つかりません。既定の出力で再生します。";
+inline constexpr const char* kOutputGoneShort = "「%1」が見つからないため、既定の出力に戻しました";
 inline constexpr const char* kNotASoundFont = "「%1」はサウンドフォント (.sf2, .sf3) ではありません。";
 inline constexpr const char* kNoSoundFont =
     "内蔵シンセサイザーのサウンドフォントがありません。fluid-soundfont-gm パッケージを入れるか、サウンドフォントを選んでください。";
@@ -147,8 +148,9 @@ private:
     void CreateLanguageMenu();
     void CreateSoundMenu();
     void Retranslate(Language from);
-    // A chosen port that has gone away gives way to the default output, with a report.
-    void CheckChosenPort();
+    // A chosen port that has gone away gives way to the default output,
+    // reported in a message box when asked; returns the port's name then.
+    QString CheckChosenPort(bool report);
     void TellOutput();
     void SetSoundFontText();
     // The loaded song, reversed as the boxes say, in note form: what Play plays.

@@ -16,6 +16,8 @@
 #include "song/MidiFileLoader.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/FakeSequencer.h"
+#include "tests/support/ManualTimer.h"
+#include "tests/support/RecordingMidiOut.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/SmfBuilder.h"
 
@@ -133,14 +135,30 @@ private slots:
         dialog.UseOutput(&output);
         dialog.UseSettings(&settings);
         sequencer->SetPorts({kPorts[0]});
+        // Opening the menu tells it in the menu, where the user is looking.
         dialog.RefreshOutputMenu();
-        QCOMPARE(sink->reports().size(), std::size_t{1});
-        QVERIFY(QString::fromStdString(sink->texts()[0]).contains(QStringLiteral("「TiMidity:TiMidity port 0」")));
+        QAction* note = Entry(dialog.OutputMenu(), QString::fromUtf8("「TiMidity:TiMidity port 0」が見つからない"));
+        QVERIFY(note != nullptr);
+        QVERIFY(!note->isEnabled());
+        QVERIFY(sink->reports().empty());
         QCOMPARE(settings.MidiOutput(), QStringLiteral("default"));
         QCOMPARE(output.Choice().kind, MidiOutKind::kDefault);
         QVERIFY(Entry(dialog.OutputMenu(), QString::fromUtf8("既定"))->isChecked());
         dialog.RefreshOutputMenu();
-        QCOMPARE(sink->reports().size(), std::size_t{1});  // told once
+        QVERIFY(Entry(dialog.OutputMenu(), QString::fromUtf8("「TiMidity")) == nullptr);  // told once
+
+        // Play tells it in a message box, and plays on the default output.
+        dialog.SetMidiOutput(QStringLiteral("TiMidity:TiMidity port 0"));
+        const TempFile piece(solvane::test::SamplePiece());
+        dialog.OpenFile(piece.path());
+        solvane::test::RecordingMidiOut recording;
+        solvane::test::ManualTimer timer;
+        dialog.OnPlay();
+        QCOMPARE(sink->reports().size(), std::size_t{1});
+        QVERIFY(QString::fromStdString(sink->texts()[0]).contains(QStringLiteral("「TiMidity:TiMidity port 0」")));
+        QCOMPARE(output.Choice().kind, MidiOutKind::kDefault);
+        QCOMPARE(settings.MidiOutput(), QStringLiteral("default"));
+        dialog.OnPlay();  // stop
     }
 
     void aChosenSoundFontIsKeptAndAFileThatIsNoneIsRefused() {
