@@ -38,6 +38,7 @@
 #include "playback/MusicPlayer.h"
 #include "song/MidiF0Data.h"
 #include "song/MidiFileLoader.h"
+#include "song/Transformation.h"
 
 namespace solvane {
 
@@ -344,14 +345,10 @@ std::string MainDialog::SoundFontForRender() const {
     return soundFont.isEmpty() ? FluidSynthOut::FindSoundFont() : ToLocal(soundFont);
 }
 
-std::unique_ptr<MidiF0Data> MainDialog::TransformedCopy() const {
-    auto copy = std::make_unique<MidiF0Data>(*g_loader->song);
-    copy->ToEventForm();
-    // Time first, then pitch, as in Save.
-    if (horizontalCheck->isChecked()) copy->ReverseHorizontal();
-    if (verticalCheck->isChecked()) copy->ReverseVertical();
-    copy->ToNoteForm();
-    return copy;
+Reversals MainDialog::Ticked() const { return {horizontalCheck->isChecked(), verticalCheck->isChecked()}; }
+
+std::unique_ptr<MidiF0Data> MainDialog::PlayableSong() const {
+    return PlayableCopy(*g_loader->song, Ticked());
 }
 
 void MainDialog::OnExportAudio() {
@@ -368,7 +365,7 @@ void MainDialog::OnExportAudio() {
     if (chooser == nullptr || !chooser->AskSave("wav", filter, path)) return;
     if (!AudioFormatOf(path)) path += ".wav";
 
-    std::shared_ptr<const MidiF0Data> song = TransformedCopy();
+    std::shared_ptr<const MidiF0Data> song = PlayableSong();
     std::atomic<bool> cancel{false};
     std::atomic<int> permille{0};
     std::atomic<bool> finished{false};
@@ -505,16 +502,11 @@ void MainDialog::OnLoad() {
 
 void MainDialog::OnSave() {
     if (!g_loader || !g_loader->song) return;
-    MidiF0Data copy(*g_loader->song);
-    copy.ToEventForm();
-    // Time first, then pitch: the reversal pairs note-offs by key, and the
-    // inversion can bring two keys together at the edge of the range.
-    if (horizontalCheck->isChecked()) copy.ReverseHorizontal();
-    if (verticalCheck->isChecked()) copy.ReverseVertical();
-    copy.WriteSmf();
+    const auto copy = TransformedCopy(*g_loader->song, Ticked());
+    copy->WriteSmf();
     // The writer has said why when it could not write a whole file: then
     // there is nothing to save, and no file of the chosen name is touched.
-    if (copy.HoldsWrittenFile()) copy.SaveWithDialog();
+    if (copy->HoldsWrittenFile()) copy->SaveWithDialog();
 }
 
 void MainDialog::OnPlay() {
@@ -531,7 +523,7 @@ void MainDialog::OnPlay() {
     CheckChosenPort(true);
     g_playing.store(1);
     playButton->setText(UiText(kStopCaption));
-    g_playCopy = TransformedCopy();
+    g_playCopy = PlayableSong();
     Play(*g_playCopy, OnPlayFinished);
     g_playCopy.reset();
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "messages/MessageLanguage.h"
+#include "song/Transformation.h"
 
 class QAbstractButton;
 class QAction;
@@ -153,8 +154,9 @@ private:
     QString CheckChosenPort(bool report);
     void TellOutput();
     void SetSoundFontText();
+    Reversals Ticked() const;
     // The loaded song, reversed as the boxes say, in note form: what Play plays.
-    std::unique_ptr<MidiF0Data> TransformedCopy() const;
+    std::unique_ptr<MidiF0Data> PlayableSong() const;
     std::string SoundFontForRender() const;
 
     QPushButton* playButton = nullptr;

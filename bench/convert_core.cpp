@@ -10,6 +10,7 @@
 #include "platform/MessageSink.h"
 #include "song/MidiF0Data.h"
 #include "song/MidiFileLoader.h"
+#include "song/Transformation.h"
 #include "support/General.h"
 
 namespace {
@@ -34,9 +35,7 @@ int main(int argc, char** argv) {
     solvane::MidiFileLoader loader(argv[1], solvane::MidiFileLoader::AndBuildSong{});
     if (loader.size == 0 || !loader.song) return 2;
     solvane::MidiF0Data& song = *loader.song;  // converted itself, as solvane-cli does
-    song.ToEventForm();
-    song.ReverseHorizontal();
-    song.ReverseVertical();
+    solvane::ApplyReversals(song, {true, true});
     song.WriteSmf();
     solvane::WriteWholeFile(argv[2], song.Bytes(), song.size);
     solvane::InstallMessageSink(nullptr);

@@ -55,9 +55,7 @@ int ConvertFile(const std::string& in, const std::string& out, Reversals reversa
     // window works on a copy, as its loaded piece stays; here nothing else
     // needs the piece, so it is converted itself, without a copy of every event.
     MidiF0Data& song = *loader.song;
-    song.ToEventForm();
-    if (reversals.horizontal) song.ReverseHorizontal();
-    if (reversals.vertical) song.ReverseVertical();
+    ApplyReversals(song, reversals);
     song.WriteSmf();
     // The writer has said why when there was no complete track to write:
     // nothing usable was loaded, and OUT is left as it was.

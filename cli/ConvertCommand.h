@@ -5,14 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "song/Transformation.h"
+
 namespace solvane::cli {
 
 class CliSink;
 
-struct Reversals {
-    bool horizontal = false;
-    bool vertical = false;
-};
+using solvane::Reversals;
 
 // -H, -V and both at once; false for any other argument.
 bool ReversalFlag(const std::string& arg, bool& horizontal, bool& vertical);

@@ -35,6 +35,7 @@
 #include "playback/MusicPlayer.h"
 #include "song/MidiF0Data.h"
 #include "song/MidiFileLoader.h"
+#include "song/Transformation.h"
 #include "support/General.h"
 #include "messages/MessageLanguage.h"
 #include "support/Messages.h"
@@ -144,17 +145,6 @@ int OnPlayFinished() {
     return 0;
 }
 
-// The window's Play before the player's part: a copy, event form, the
-// reversals, note form.
-std::unique_ptr<MidiF0Data> PlayableCopy(const MidiF0Data& song, bool horizontal, bool vertical) {
-    auto copy = std::make_unique<MidiF0Data>(song);
-    copy->ToEventForm();
-    if (horizontal) copy->ReverseHorizontal();
-    if (vertical) copy->ReverseVertical();
-    copy->ToNoteForm();
-    return copy;
-}
-
 int Play(const std::vector<std::string>& args, CliSink& sink) {
     bool horizontal = false;
     bool vertical = false;
@@ -199,7 +189,7 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
     solvane::InstallMidiOutDevice(made.device.get());
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
-    solvane::Play(*PlayableCopy(*loader.song, horizontal, vertical), OnPlayFinished);
+    solvane::Play(*PlayableCopy(*loader.song, {horizontal, vertical}), OnPlayFinished);
     while (!g_finished && !g_interrupted) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (g_interrupted && !g_finished) solvane::Stop();
     // The worker resets and closes the output after telling of the end.
@@ -245,7 +235,7 @@ int Render(const std::vector<std::string>& args, CliSink& sink) {
     MidiFileLoader loader(files[0] == "-" ? spool.emplace().path() : files[0]);
     if (!BuildLoaded(loader)) return kExitNoSong;
     const std::vector<solvane::TimedMessage> messages =
-        solvane::WalkMessages(*PlayableCopy(*loader.song, horizontal, vertical));
+        solvane::WalkMessages(*PlayableCopy(*loader.song, {horizontal, vertical}));
     const solvane::RenderResult result = solvane::RenderAudio(messages, soundFont, files[1]);
     if (result.status != solvane::RenderResult::Status::kDone) {
         sink.Say(files[1], result.error);

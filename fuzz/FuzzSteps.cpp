@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "song/Transformation.h"
 #include "track/MidiTrackData.h"
 
 namespace solvane::fuzz {
@@ -34,8 +35,7 @@ std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& eventForm, bool 
     MidiF0Data copy(kStateEventForm);
     copy.division = eventForm.division;
     copy.track->events = eventForm.track->events;
-    if (horizontal) copy.ReverseHorizontal();
-    if (vertical) copy.ReverseVertical();
+    Reverse(copy, {horizontal, vertical});
     copy.WriteSmf();
     if (!copy.HoldsWrittenFile()) return {};
     return std::vector<std::uint8_t>(copy.Bytes(), copy.Bytes() + copy.size);
