@@ -44,8 +44,8 @@ void MidiTrackData::ToNoteForm() {
     std::vector<Open> open;
     open.reserve(n / 2 + 1);  // address space: only what is used is touched
     NoteKeys keys;
-    std::vector<std::int32_t> head(NoteKeys::kFixed, -1);
-    std::vector<std::int32_t> tail(NoteKeys::kFixed, -1);
+    std::vector<std::int32_t> head;  // both grow to the largest key met: most songs use few
+    std::vector<std::int32_t> tail;
     std::int64_t time = 0;
     // Deltas as a file can carry them sum exactly; only then is a length past
     // what a duration holds known for what it is, and held at the longest a

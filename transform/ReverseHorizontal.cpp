@@ -34,7 +34,7 @@ bool ReverseHorizontal(MidiTrackData& t) {
     // wait on one stack per channel and key, nearest on top, linked through
     // below; an exchange moves the top to the note-off's slot.
     NoteKeys keys;
-    std::vector<std::int32_t> top(NoteKeys::kFixed, -1);
+    std::vector<std::int32_t> top;  // grows to the largest key met: most songs use few
     std::vector<std::int32_t> below(static_cast<std::size_t>(n), -1);
     for (std::int32_t i = 0; i <= n - 2; ++i) {
         const MusicEvent& event = at(i);
