@@ -41,14 +41,6 @@ std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& eventForm, bool 
     return std::vector<std::uint8_t>(copy.Bytes(), copy.Bytes() + copy.size);
 }
 
-std::unique_ptr<MidiF0Data> PrepareForPlay(const MidiF0Data& loaded) {
-    auto copy = std::make_unique<MidiF0Data>(loaded);
-    copy->ChangeDivision(96);
-    copy->ToEventForm();
-    copy->TrimLeadingBars();
-    return copy;
-}
-
 bool IsStructuralReport(std::uint32_t code) {
     switch (code >> 24) {
         case 0x02:  // format-1 reader

@@ -24,9 +24,6 @@ std::unique_ptr<MidiF0Data> InEventForm(const MidiF0Data& loaded);
 // Save writes: nothing without a complete track.
 std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& eventForm, bool horizontal, bool vertical);
 
-// Play's preparation of its own copy: division 96, event form, leading bars trimmed.
-std::unique_ptr<MidiF0Data> PrepareForPlay(const MidiF0Data& loaded);
-
 // A report that a file written by the program must never cause when it is
 // loaded again: a damaged header, chunk or event, or a refused operation.
 // Size warnings, the long-event report and "data too large" are not among them.

@@ -14,6 +14,7 @@
 #include "fuzz/MemoryFile.h"
 #include "fuzz/QuietSink.h"
 #include "playback/MidiPlayer.h"
+#include "playback/MusicPlayer.h"
 #include "tests/support/ManualTimer.h"
 #include "track/MidiTrackData.h"
 
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     input.Write(data, size);
     const auto loader = fuzz::LoadAsTheDialogDoes(input.path());
     if (!loader->song) return 0;
-    const auto song = fuzz::PrepareForPlay(*loader->song);
+    const auto song = PrepareForPlay(*loader->song);
 
     test::ManualTimer timer;
     fuzz::CountingMidiOut out;
