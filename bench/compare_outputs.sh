@@ -2,11 +2,23 @@
 # Runs two builds of solvane-cli over the same inputs and compares what each
 # does: the file written, stderr and the exit status of `convert` with each
 # of the four flag sets, and stdout, stderr and status of `info`.
-# Usage: bench/compare_outputs.sh OLD_CLI NEW_CLI INPUT_DIR...
+# Usage: bench/compare_outputs.sh [--convert-only] [--unnamed] OLD_CLI NEW_CLI INPUT_DIR...
+#   --convert-only  leaves info out (for a build whose info says more)
+#   --unnamed       compares report lines without the file name that newer
+#                   builds put after "solvane-cli: "
 # Prints one line per difference and a summary; exits 1 when any differ.
 set -uo pipefail
+convert_only=0
+unnamed=0
+while [ "$#" -gt 0 ]; do
+    case "$1" in
+        --convert-only) convert_only=1; shift ;;
+        --unnamed) unnamed=1; shift ;;
+        *) break ;;
+    esac
+done
 if [ "$#" -lt 3 ]; then
-    echo "usage: $0 OLD_CLI NEW_CLI INPUT_DIR..." >&2
+    echo "usage: $0 [--convert-only] [--unnamed] OLD_CLI NEW_CLI INPUT_DIR..." >&2
     exit 64
 fi
 old="$1"
@@ -25,6 +37,9 @@ run() {
     rm -f "$work/$tag.out"
     "$cli" "$@" >"$work/$tag.stdout" 2>"$work/$tag.stderr"
     echo "$?" >"$work/$tag.status"
+    if [ "$unnamed" -eq 1 ]; then
+        sed -i -E 's/^solvane-cli: [^:]+: ([A-Za-z0-9]+ 0x[0-9A-F]{8}: )/solvane-cli: \1/' "$work/$tag.stderr"
+    fi
 }
 same() {
     local what="$1" a="$2" b="$3"
@@ -49,6 +64,7 @@ for input in "${inputs[@]}"; do
         done
         differ=$((differ + ok))
     done
+    [ "$convert_only" -eq 1 ] && continue
     run old "$old" info "$input"
     run new "$new" info "$input"
     runs=$((runs + 1))
@@ -58,5 +74,7 @@ for input in "${inputs[@]}"; do
     done
     differ=$((differ + ok))
 done
-echo "${#inputs[@]} files, $runs runs (convert with 4 flag sets, info): $differ differ"
+what="convert with 4 flag sets"
+[ "$convert_only" -eq 1 ] || what="$what, info"
+echo "${#inputs[@]} files, $runs runs ($what): $differ differ"
 [ "$differ" -eq 0 ]
