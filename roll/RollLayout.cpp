@@ -144,6 +144,7 @@ RollLayout LayOutRoll(const MidiF0Data& playable) {
     std::vector<BarRule> rules{{0, 4 * std::int64_t{prepared->division}}};
     std::vector<std::pair<std::int64_t, std::int64_t>> timed;  // tick, time of the events sent
     std::int64_t tick = 0;
+    bool started = false;
     int low = kKeys;
     int high = -1;
     for (std::size_t i = 0; i < events.size(); ++i) {
@@ -151,7 +152,10 @@ RollLayout LayOutRoll(const MidiF0Data& playable) {
         tick += e.delta;
         const std::int64_t time = layout.eventTimes[i];
         if (time < 0) continue;
-        if (timed.empty() || timed.back().first != tick) timed.emplace_back(tick, time);
+        // The pre-roll sends everything before the first note at once, so
+        // its events say nothing of when their ticks pass.
+        if (e.type == kTypeNoteOn) started = true;
+        if (started && (timed.empty() || timed.back().first != tick)) timed.emplace_back(tick, time);
         layout.length = std::max(layout.length, time);
         if (e.type == kTypeMeta && e.subtype == kMetaTimeSignature) {
             const std::int64_t bar = BarTicks(prepared->division, e.DataByte(0), e.DataByte(1));
