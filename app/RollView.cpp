@@ -17,7 +17,7 @@ constexpr double kZoomStep = 1.25;
 }  // namespace
 
 RollView::RollView(QWidget* parent) : QAbstractScrollArea(parent) {
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(240, 160);
@@ -118,11 +118,10 @@ QImage RollView::Picture() {
     const QSize size = viewport()->size();
     if (stale_ || cache_.size() != size) {
         cache_ = QImage(size, QImage::Format_RGB32);
-        cache_.fill(Qt::black);
-        if (shown_ != nullptr) {
-            QPainter painter(&cache_);
-            PaintRoll(painter, Geometry(), *shown_, ghost_);
-        }
+        // Without a piece, an empty roll: the keyboard and the axis still say what will show here.
+        static const RollLayout kNothing;
+        QPainter painter(&cache_);
+        PaintRoll(painter, Geometry(), shown_ != nullptr ? *shown_ : kNothing, ghost_);
         stale_ = false;
     }
     QImage shownNow = cache_;

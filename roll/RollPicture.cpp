@@ -111,7 +111,8 @@ void PaintKeyboard(QPainter& painter, const RollGeometry& g) {
     const int width = RollGeometry::kKeyboardWidth;
     const QRect area = g.NoteArea();
     painter.fillRect(0, area.top(), width, area.height(), kWhiteKey);
-    const bool labels = (g.RowBottom(60) - g.RowTop(60)) * 12 >= 24;
+    // A label for each C once an octave is tall enough to hold one.
+    const bool labels = area.height() * 12 >= 24 * (g.HighKey() - g.LowKey() + 1);
     QFont font = painter.font();
     font.setPixelSize(9);
     painter.setFont(font);
