@@ -3,6 +3,10 @@
 // follows what the sequencer publishes.
 
 #include <QAction>
+#include <QApplication>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <cmath>
 #include <QCheckBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -100,6 +104,35 @@ private slots:
             QVERIFY(preview->View()->Picture() != before);
         }
         QVERIFY(Keys(preview->Shown()) != Keys(solvane::LayOutRoll(*solvane::PlayableCopy(loaded, {false, true}))));
+    }
+
+    void zoomKeepsTheMomentUnderThePointerAndScrollsThroughTheWholePiece() {
+        const TempFile piece(solvane::test::SamplePiece(), "sample.mid");
+        MainDialog dialog(nullptr);
+        dialog.SetPreviewShown(true);
+        dialog.OpenFile(piece.path());
+        solvane::RollView* view = dialog.Preview()->View();
+        // A piece shorter than a second still gets a second of axis.
+        const std::int64_t length = std::max<std::int64_t>(dialog.Preview()->Shown().length, 1000000);
+        const int x = solvane::RollGeometry::kKeyboardWidth + 150;
+        const std::int64_t under = view->Geometry().TimeAt(x);
+        QCOMPARE(view->Geometry().X(length), view->viewport()->width());  // the whole piece at first
+        QWheelEvent wheel(QPointF(x, 60), view->mapToGlobal(QPointF(x, 60)), {}, QPoint(0, 3 * 120), Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view->viewport(), &wheel);
+        const double pixelsPerSecond = view->Geometry().PixelsPerSecond();
+        QVERIFY(pixelsPerSecond >
+                1.9 * (view->viewport()->width() - solvane::RollGeometry::kKeyboardWidth) * 1e6 / static_cast<double>(length));
+        QVERIFY(static_cast<double>(std::abs(view->Geometry().TimeAt(x) - under)) < 1e6 / pixelsPerSecond);
+        QVERIFY(view->horizontalScrollBar()->maximum() > 0);
+        view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+        QVERIFY(std::abs(view->Geometry().X(length) - view->viewport()->width()) <= 1);  // the end reached
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Minus);
+        QVERIFY(view->Geometry().PixelsPerSecond() < pixelsPerSecond);
+        QTest::keyClick(view, Qt::Key_0);
+        QCOMPARE(view->Geometry().X(length), view->viewport()->width());
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
     }
 
     void thePlayheadFollowsTheEventsTheSequencerPublishesAndGoesAtTheEnd() {
