@@ -78,7 +78,9 @@ void RollView::ZoomBy(double factor, int x) {
     const RollGeometry before = Geometry();
     const std::int64_t anchor = before.TimeAt(x);
     const double fitted = FitPixelsPerSecond();
-    const double wanted = std::clamp(before.PixelsPerSecond() * factor, fitted, kMostPixelsPerSecond);
+    // The scroll bar counts pixels in an int: a piece of days cannot be shown at the finest zoom.
+    const double most = std::max(fitted, std::min(kMostPixelsPerSecond, 2.0e9 * kMicros / static_cast<double>(Length())));
+    const double wanted = std::clamp(before.PixelsPerSecond() * factor, fitted, most);
     fit_ = wanted <= fitted * 1.0001;
     pixelsPerSecond_ = wanted;
     UpdateScrollBar();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <utility>
 
@@ -82,7 +83,9 @@ std::int64_t TimeAtTick(const std::vector<std::pair<std::int64_t, std::int64_t>>
     const auto& a = *std::prev(after);
     if (after == timed.end() || a.first == tick) return a.second;
     const auto& b = *after;
-    return a.second + (tick - a.first) * (b.second - a.second) / (b.first - a.first);
+    // In long double: a piece that plays for days overflows the product in 64 bits.
+    const long double share = static_cast<long double>(tick - a.first) / static_cast<long double>(b.first - a.first);
+    return a.second + static_cast<std::int64_t>(share * static_cast<long double>(b.second - a.second));
 }
 
 void AddBars(RollLayout& layout, const std::vector<BarRule>& rules,

@@ -42,7 +42,10 @@ double LabelStep(double pixelsPerSecond) {
     for (double step : kSteps) {
         if (step * pixelsPerSecond >= 64) return step;
     }
-    return 7200;
+    // A broken piece can last for years: the labels still keep their room.
+    double step = 7200;
+    while (step * pixelsPerSecond < 64) step *= 2;
+    return step;
 }
 
 QString TimeLabel(double seconds, double step) {
