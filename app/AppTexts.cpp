@@ -2,6 +2,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/MainDialog.h"
+#include "app/PreviewWindow.h"
 
 namespace solvane {
 
@@ -35,6 +36,11 @@ constexpr UiEntry kUiTexts[] = {
     {kExporting, "Exporting audio..."},
     {kCancelText, "Cancel"},
     {kExportFailed, "Could not export the audio: %1"},
+    {kPreviewMenuText, "&Preview"},
+    {kPreviewTitle, "Preview"},
+    {kGhostText, "Show the piece as loaded, faintly"},
+    {kNoPieceText, "No piece loaded"},
+    {kZoomHintText, "Ctrl+wheel, +/-: zoom   0: whole piece"},
 };
 
 const char* EnglishUiText(std::string_view japanese) {

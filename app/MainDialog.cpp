@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMimeData>
 #include <QEventLoop>
@@ -26,6 +27,7 @@
 #include "app/AppTexts.h"
 #include "app/DialogFont.h"
 #include "app/DialogUnits.h"
+#include "app/PreviewWindow.h"
 #include "app/Settings.h"
 #include "platform/FileChooser.h"
 #include "platform/AudioRender.h"
@@ -210,6 +212,7 @@ bool MainDialog::OnInitDialog() {
     // Window managers here keep their window menus to themselves, so the
     // about item lives in the dialog's own menu and goes the same way.
     systemMenu = new QMenu(this);
+    CreatePreview();
     systemMenu->addSeparator();
     QAction* about = systemMenu->addAction(UiText(kAboutMenuText));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(kSysCommandAbout); }, Qt::QueuedConnection);
@@ -237,6 +240,45 @@ void MainDialog::OnSysCommand(std::uint32_t id) {
             // Moving, sizing and the rest belong to the window manager.
             break;
     }
+}
+
+void MainDialog::CreatePreview() {
+    preview = new PreviewWindow(this);
+    previewAction = systemMenu->addAction(UiText(kPreviewMenuText));
+    previewAction->setObjectName(QStringLiteral("previewAction"));
+    previewAction->setCheckable(true);
+    previewAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    // Also on the window, so that Ctrl+P works with the menu closed.
+    addAction(previewAction);
+    connect(previewAction, &QAction::triggered, this, &MainDialog::SetPreviewShown);
+    connect(preview, &PreviewWindow::Closed, this, [this] {
+        KeepPreviewGeometry();
+        previewAction->setChecked(false);
+        if (settings != nullptr) settings->SetPreviewOpen(false);
+    });
+    // Each box redraws the preview at once.
+    for (QCheckBox* box : {horizontalCheck, verticalCheck}) {
+        connect(box, &QCheckBox::toggled, this, [this] { preview->SetReversals(Ticked()); });
+    }
+    connect(preview->findChild<QCheckBox*>(QStringLiteral("ghost")), &QCheckBox::toggled, this, [this](bool shown) {
+        if (settings != nullptr) settings->SetPreviewGhost(shown);
+    });
+}
+
+void MainDialog::SetPreviewShown(bool shown) {
+    previewAction->setChecked(shown);
+    if (settings != nullptr) settings->SetPreviewOpen(shown);
+    if (shown) {
+        preview->show();
+        preview->raise();
+    } else {
+        KeepPreviewGeometry();
+        preview->hide();
+    }
+}
+
+void MainDialog::KeepPreviewGeometry() {
+    if (settings != nullptr && preview->isVisible()) settings->SetPreviewGeometry(preview->saveGeometry());
 }
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) { systemMenu->exec(event->globalPos()); }
@@ -435,8 +477,12 @@ void MainDialog::UseSettings(Settings* chosen) {
         SetLanguage(chosen->MessageLanguage());
         SetMidiOutput(chosen->MidiOutput());
         SetSoundFont(chosen->SoundFont());
+        preview->SetGhost(chosen->PreviewGhost());
+        const QByteArray geometry = chosen->PreviewGeometry();
+        if (!geometry.isEmpty()) preview->restoreGeometry(geometry);
     }
     settings = chosen;
+    if (chosen != nullptr && chosen->PreviewOpen()) SetPreviewShown(true);
 }
 
 void MainDialog::SetLanguage(Language language) {
@@ -449,6 +495,8 @@ void MainDialog::Retranslate(Language from) {
     aboutAction->setText(UiText(kAboutMenuText));
     outputMenu->setTitle(UiText(kOutputMenuText));
     exportAction->setText(UiText(kExportMenuText));
+    previewAction->setText(UiText(kPreviewMenuText));
+    preview->Retranslate();
     SetSoundFontText();
     for (QAction* action : languageGroup->actions()) {
         action->setChecked(action->data().toString() == QString::fromLatin1(LanguageName(g_language.load()).data()));
@@ -491,6 +539,7 @@ void MainDialog::OpenFile(const std::string& path) {
 
 void MainDialog::OnLoad() {
     // The previous song goes first, also when this load is cancelled or fails.
+    preview->SetPiece(nullptr, {}, Ticked());
     g_loader.reset();
     g_loader = std::make_unique<MidiFileLoader>();
     if (g_loader->size == 0) {
@@ -498,6 +547,8 @@ void MainDialog::OnLoad() {
         return;
     }
     g_loader->BuildSong();
+    const QString name = g_loader->song ? QFile::decodeName(g_loader->path.c_str()) : QString();
+    preview->SetPiece(g_loader->song.get(), name, Ticked());
 }
 
 void MainDialog::OnSave() {
@@ -526,6 +577,7 @@ void MainDialog::OnPlay() {
     g_playCopy = PlayableSong();
     Play(*g_playCopy, OnPlayFinished);
     g_playCopy.reset();
+    if (preview->isVisible()) preview->FollowPlay();
 }
 
 void MainDialog::OnHelp() {
@@ -549,6 +601,10 @@ void MainDialog::done(int result) {
 
 void MainDialog::OnDestroy() {
     destroyed = true;
+    // Left open, it opens again at the next start, where it stood.
+    KeepPreviewGeometry();
+    preview->hide();
+    preview->SetPiece(nullptr, {}, {});
     g_loader.reset();
 }
 

@@ -31,6 +31,7 @@ class ChosenMidiOut;
 class HelpViewer;
 class MidiF0Data;
 class MidiFileLoader;
+class PreviewWindow;
 class Settings;
 
 // The loaded file and its song; none until a load succeeds.
@@ -135,6 +136,12 @@ public:
     void OnExportAudio();
     void OnDestroy();
 
+    // The preview window (its menu item and Ctrl+P): shows or closes it, and
+    // keeps the choice.
+    void SetPreviewShown(bool shown);
+    PreviewWindow* Preview() const { return preview; }
+    QAction* PreviewAction() const { return previewAction; }
+
     // OK and Enter end the window through OnExit, which refuses while playing.
     void accept() override;
     void done(int result) override;
@@ -148,6 +155,8 @@ private:
     void CreateControls();
     void CreateLanguageMenu();
     void CreateSoundMenu();
+    void CreatePreview();
+    void KeepPreviewGeometry();
     void Retranslate(Language from);
     // A chosen port that has gone away gives way to the default output,
     // reported in a message box when asked; returns the port's name then.
@@ -169,6 +178,8 @@ private:
     QMenu* outputMenu = nullptr;
     QAction* soundFontAction = nullptr;
     QAction* exportAction = nullptr;
+    QAction* previewAction = nullptr;
+    PreviewWindow* preview = nullptr;
     ChosenMidiOut* output = nullptr;
     QString outputName = QStringLiteral("default");
     QString soundFont;

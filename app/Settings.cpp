@@ -8,6 +8,9 @@ namespace {
 constexpr const char* kLanguageKey = "language";
 constexpr const char* kMidiOutputKey = "midiOutput";
 constexpr const char* kSoundFontKey = "soundFont";
+constexpr const char* kPreviewOpenKey = "preview/open";
+constexpr const char* kPreviewGeometryKey = "preview/geometry";
+constexpr const char* kPreviewGhostKey = "preview/ghost";
 
 }  // namespace
 
@@ -47,6 +50,27 @@ QString Settings::SoundFont() const { return store_->value(QLatin1String(kSoundF
 
 void Settings::SetSoundFont(const QString& path) {
     store_->setValue(QLatin1String(kSoundFontKey), path);
+    store_->sync();
+}
+
+bool Settings::PreviewOpen() const { return store_->value(QLatin1String(kPreviewOpenKey), false).toBool(); }
+
+void Settings::SetPreviewOpen(bool open) {
+    store_->setValue(QLatin1String(kPreviewOpenKey), open);
+    store_->sync();
+}
+
+QByteArray Settings::PreviewGeometry() const { return store_->value(QLatin1String(kPreviewGeometryKey)).toByteArray(); }
+
+void Settings::SetPreviewGeometry(const QByteArray& geometry) {
+    store_->setValue(QLatin1String(kPreviewGeometryKey), geometry);
+    store_->sync();
+}
+
+bool Settings::PreviewGhost() const { return store_->value(QLatin1String(kPreviewGhostKey), false).toBool(); }
+
+void Settings::SetPreviewGhost(bool shown) {
+    store_->setValue(QLatin1String(kPreviewGhostKey), shown);
     store_->sync();
 }
 

@@ -5,6 +5,7 @@
 // choice means to the core is handed over as a plain value. A value missing
 // or not understood reads as the program's default.
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
 
@@ -35,6 +36,15 @@ public:
     // The built-in synthesizer's soundfont file; empty for the system's.
     QString SoundFont() const;
     void SetSoundFont(const QString& path);
+
+    // Whether the preview window was open when last left, where it stood and
+    // how large it was, and whether it showed the piece as loaded behind.
+    bool PreviewOpen() const;
+    void SetPreviewOpen(bool open);
+    QByteArray PreviewGeometry() const;
+    void SetPreviewGeometry(const QByteArray& geometry);
+    bool PreviewGhost() const;
+    void SetPreviewGhost(bool shown);
 
     QString FileName() const;
 

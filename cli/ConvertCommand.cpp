@@ -44,6 +44,10 @@ bool ReversalFlag(const std::string& arg, bool& horizontal, bool& vertical) {
     return both || arg == "-H" || arg == "--horizontal" || arg == "-V" || arg == "--vertical";
 }
 
+bool ReversalFlag(const std::string& arg, Reversals& reversals) {
+    return ReversalFlag(arg, reversals.horizontal, reversals.vertical);
+}
+
 int ConvertFile(const std::string& in, const std::string& out, Reversals reversals, CliSink& sink) {
     sink.About(in);
     std::optional<StdinSpool> spool;
@@ -81,7 +85,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliSink& sink) {
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (ReversalFlag(arg, reversals.horizontal, reversals.vertical)) {
+        if (ReversalFlag(arg, reversals)) {
         } else if (arg == "--out-dir") {
             if (i + 1 >= args.size()) return UsageError("--out-dir needs a folder");
             outDir = args[++i];

@@ -15,6 +15,9 @@ using solvane::Reversals;
 
 // -H, -V and both at once; false for any other argument.
 bool ReversalFlag(const std::string& arg, bool& horizontal, bool& vertical);
+// The same into the options every command that transforms takes; a new
+// option of Reversals gets its flag here, once for all of them.
+bool ReversalFlag(const std::string& arg, Reversals& reversals);
 
 // Loads in ("-": standard input), reverses as asked and writes the result to
 // out ("-": standard output); the exit status. Reports name in, or out for

@@ -27,6 +27,7 @@
 #include "cli/StdinSpool.h"
 #include "platform/MessageSink.h"
 #if SOLVANE_CLI_WITH_SOUND
+#include "cli/RollCommand.h"
 #include "platform/AudioRender.h"
 #include "platform/FluidSynthOut.h"
 #include "platform/MidiOutFactory.h"
@@ -57,6 +58,7 @@ constexpr const char* kUsage =
     "       solvane-cli convert [-H] [-V] [-r|--recursive] --out-dir DIR IN...\n"
     "       solvane-cli play [-H] [-V] [--port NAME | --trace FILE | --wav FILE] [--soundfont FILE] IN\n"
     "       solvane-cli render [-H] [-V] [--soundfont FILE] IN OUT.wav\n"
+    "       solvane-cli roll [-H] [-V] [--ghost] [--size WxH] IN OUT.png\n"
     "       solvane-cli ports\n"
     "       solvane-cli info [--json] IN...\n"
     "       solvane-cli --help | --version\n"
@@ -90,6 +92,12 @@ constexpr const char* kUsage =
     "         FluidSynth offers it, .flac, as fast as the machine allows: the\n"
     "         messages of a play at the times of a play, then the sound's tail.\n"
     "         --soundfont FILE    as for play\n"
+    "roll     loads IN, reverses it as asked and draws its piano roll into the\n"
+    "         PNG picture OUT, as the window's preview draws it: time in seconds\n"
+    "         as a play takes it, left to right, with bar lines; keys bottom to\n"
+    "         top; a colour per channel, the drums as hits; velocity as brightness.\n"
+    "         --size WxH          the picture's size in pixels (default 1280x720)\n"
+    "         --ghost             the piece as loaded, faint, behind the result\n"
     "ports    lists the MIDI outputs by the names --port takes, and the one the\n"
     "         default output would use.\n"
     "info     loads each IN and tells what was loaded: format, tracks, division,\n"
@@ -146,15 +154,14 @@ int OnPlayFinished() {
 }
 
 int Play(const std::vector<std::string>& args, CliSink& sink) {
-    bool horizontal = false;
-    bool vertical = false;
+    solvane::Reversals reversals;
     solvane::MidiOutChoice choice;
     bool outputGiven = false;
     std::string soundFont;
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (ReversalFlag(arg, horizontal, vertical)) {
+        if (ReversalFlag(arg, reversals)) {
         } else if (arg == "--port" || arg == "--trace" || arg == "--wav") {
             if (i + 1 >= args.size()) return Usage((arg + " needs a value").c_str());
             if (outputGiven) return Usage("choose one output only");
@@ -189,7 +196,7 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
     solvane::InstallMidiOutDevice(made.device.get());
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
-    solvane::Play(*PlayableCopy(*loader.song, {horizontal, vertical}), OnPlayFinished);
+    solvane::Play(*PlayableCopy(*loader.song, reversals), OnPlayFinished);
     while (!g_finished && !g_interrupted) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (g_interrupted && !g_finished) solvane::Stop();
     // The worker resets and closes the output after telling of the end.
@@ -202,13 +209,12 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
 }
 
 int Render(const std::vector<std::string>& args, CliSink& sink) {
-    bool horizontal = false;
-    bool vertical = false;
+    solvane::Reversals reversals;
     std::string soundFont;
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (ReversalFlag(arg, horizontal, vertical)) {
+        if (ReversalFlag(arg, reversals)) {
         } else if (arg == "--soundfont") {
             if (i + 1 >= args.size()) return Usage("--soundfont needs a file");
             soundFont = args[++i];
@@ -235,7 +241,7 @@ int Render(const std::vector<std::string>& args, CliSink& sink) {
     MidiFileLoader loader(files[0] == "-" ? spool.emplace().path() : files[0]);
     if (!BuildLoaded(loader)) return kExitNoSong;
     const std::vector<solvane::TimedMessage> messages =
-        solvane::WalkMessages(*PlayableCopy(*loader.song, {horizontal, vertical}));
+        solvane::WalkMessages(*PlayableCopy(*loader.song, reversals));
     const solvane::RenderResult result = solvane::RenderAudio(messages, soundFont, files[1]);
     if (result.status != solvane::RenderResult::Status::kDone) {
         sink.Say(files[1], result.error);
@@ -253,8 +259,9 @@ int Ports() {
 #else
 // Playing needs the synthesizer and the ALSA libraries, dozens of them with
 // their own dependencies, whose loading would cost every convert more than
-// the conversion itself. So play and ports are done by a companion program
-// built from this same source, which this process becomes.
+// the conversion itself. So play, ports, render and roll (which needs Qt's
+// painting) are done by a companion program built from this same source,
+// which this process becomes.
 // Returns only when the companion could not start, with why.
 int ExecSoundTool(char** argv, std::string& tried) {
     std::error_code error;
@@ -347,8 +354,10 @@ int main(int argc, char** argv) {
         status = args.empty() ? Ports() : Usage("ports takes no arguments");
     } else if (command == "render") {
         status = Render(args, sink);
+    } else if (command == "roll") {
+        status = solvane::cli::RollCommand(args, sink);
 #else
-    } else if (command == "play" || command == "ports" || command == "render") {
+    } else if (command == "play" || command == "ports" || command == "render" || command == "roll") {
         status = RunSoundTool(argv);
 #endif
     } else if (command == "info") {

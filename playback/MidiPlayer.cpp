@@ -28,8 +28,10 @@ std::int32_t TempoToBpm(std::int32_t microseconds) { return 60000 / (microsecond
 void MidiPlayer::ReportError(std::uint32_t code) const { ReportModuleError(Module::kMidiPlayer, code); }
 
 MidiPlayer::MidiPlayer(MidiF0Data* song, std::int32_t deviceId, std::function<bool()> stopWhileStarting,
-                       OneShotTimer* timer, MidiOutDevice* output)
-    : timer_(timer != nullptr ? *timer : CurrentTimer()), stopWhileStarting_(std::move(stopWhileStarting)) {
+                       OneShotTimer* timer, MidiOutDevice* output, std::atomic<std::int32_t>* published)
+    : timer_(timer != nullptr ? *timer : CurrentTimer()),
+      stopWhileStarting_(std::move(stopWhileStarting)),
+      published_(published) {
     if (song == nullptr || song->state != kStateEventForm) {
         ReportError(kPlayerInternalError);
         return;
@@ -94,6 +96,7 @@ void MidiPlayer::Release() {
         device->Close();
         device.reset();
     }
+    if (published_ != nullptr) published_->store(-1, std::memory_order_release);
 }
 
 bool MidiPlayer::Arm(OneShotTimer::Clock::time_point due, std::uint32_t resolution) {
@@ -137,6 +140,7 @@ std::int32_t MidiPlayer::SendEvent(const MusicEvent& event) {
             break;
     }
     ++position;
+    if (published_ != nullptr) published_->store(position, std::memory_order_release);
     if (position >= song->track->count()) return -1;
     return song->track->events[static_cast<std::size_t>(position)].delta;
 }

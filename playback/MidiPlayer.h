@@ -31,9 +31,12 @@ public:
     // given, is a stop that can come before anyone can reach stopRequested:
     // it cuts the pre-roll's pause short, and then no timer is started.
     // timer and output are the installed ones unless given: a render walks
-    // the song on a clock of its own into a recorder.
+    // the song on a clock of its own into a recorder. published, when given,
+    // gets the count of events sent after each one, and -1 at the release,
+    // so that others can follow the play without reaching the sequencer.
     MidiPlayer(MidiF0Data* song, std::int32_t deviceId, std::function<bool()> stopWhileStarting = {},
-               OneShotTimer* timer = nullptr, MidiOutDevice* output = nullptr);
+               OneShotTimer* timer = nullptr, MidiOutDevice* output = nullptr,
+               std::atomic<std::int32_t>* published = nullptr);
     // Release: the timer chain is ended, then the output reset and closed.
     ~MidiPlayer();
     MidiPlayer(const MidiPlayer&) = delete;
@@ -64,6 +67,7 @@ private:
 
     OneShotTimer& timer_;
     std::function<bool()> stopWhileStarting_;
+    std::atomic<std::int32_t>* published_ = nullptr;
     std::mutex armMutex_;
     bool closed_ = false;
     bool periodBegun_ = false;

@@ -36,7 +36,7 @@ void MusicPlayer::ReportError(std::uint32_t code) const { ReportModuleError(Modu
 int MusicPlayer::Start(MidiF0Data* song, std::unique_ptr<MidiPlayer>& owned,
                        std::function<bool()> stopWhileStarting) {
     if (song == nullptr || song->state != kStateEventForm) ReportError(kMusicPlayerInternalError);
-    owned = std::make_unique<MidiPlayer>(song, kDefaultDevice, std::move(stopWhileStarting));
+    owned = std::make_unique<MidiPlayer>(song, kDefaultDevice, std::move(stopWhileStarting), nullptr, nullptr, &sent);
     {
         std::lock_guard lock(mutex_);
         player = owned.get();

@@ -72,6 +72,10 @@ public:
 
     std::atomic<int> idle{1};
     std::atomic<MidiPlayer*> player{nullptr};
+    // How many events of its song the running play has sent, -1 while none
+    // runs: written by the sequencer, read by the preview's playhead, which
+    // so never waits on the timer thread.
+    std::atomic<std::int32_t> sent{-1};
 
     // Bookkeeping that keeps a worker that outlived its wait apart from the next one.
     std::atomic<std::uint64_t> generation{0};

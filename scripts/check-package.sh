@@ -58,7 +58,7 @@ done
 step "manual pages"
 # Every option and command that the programs' own help names is in its page.
 words_solvane="$(/usr/bin/solvane --help | grep -o -- '--[a-z]*' | sort -u)"
-words_solvane_cli="$( (/usr/bin/solvane-cli --help | grep -o -- '--[a-z]*'; echo convert play info ports render SOLVANE_LANG SOLVANE_SOUNDFONT) | sort -u)"
+words_solvane_cli="$( (/usr/bin/solvane-cli --help | grep -o -- '--[a-z]*'; echo convert play info ports render roll SOLVANE_LANG SOLVANE_SOUNDFONT) | sort -u)"
 # Read from the package itself: a machine may keep dpkg from installing manual pages.
 dpkg-deb -x "$deb" "$work/root"
 for page in solvane solvane-cli; do

@@ -25,6 +25,7 @@ void MidiFileLoader::Load(const std::string& path) {
     reader.reset();
     song.reset();
     size = 0;
+    this->path = path;
     if (ReadWholeFile(path, raw, size) == 0) return;
     switch (MidiF0Data::DetectFormat(raw.data(), size)) {
         case 0: {

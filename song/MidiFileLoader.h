@@ -34,6 +34,7 @@ public:
     void ReportError(std::uint32_t code) const;
 
     std::int32_t size = 0;
+    std::string path;  // the file last asked for, for the titles that name it
     MemoryBlock raw;
     std::unique_ptr<MidiF1Data> reader;
     std::unique_ptr<MidiF0Data> song;

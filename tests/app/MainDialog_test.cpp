@@ -515,8 +515,8 @@ private slots:
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, dialog.mapToGlobal(at));
         QApplication::sendEvent(&dialog, &event);
         QVERIFY(menuWatcher.seen());
-        // The about item, the sound's choices, then the language choice.
-        QCOMPARE(items, (QStringList{QString::fromUtf8("Vandrel のﾊﾞｰｼﾞｮﾝ情報(&A)..."), QString::fromUtf8("MIDI出力"),
+        // The preview, the about item, the sound's choices, then the language choice.
+        QCOMPARE(items, (QStringList{QString::fromUtf8("プレビュー(&P)"), QString::fromUtf8("Vandrel のﾊﾞｰｼﾞｮﾝ情報(&A)..."), QString::fromUtf8("MIDI出力"),
                                      QString::fromUtf8("サウンドフォント..."), QString::fromUtf8("オーディオ書き出し..."),
                                      QStringLiteral("Language")}));
         QTRY_VERIFY(aboutSeen);

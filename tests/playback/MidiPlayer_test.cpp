@@ -63,6 +63,21 @@ TEST_F(MidiPlayerTest, PreRollSendsEverythingBeforeTheFirstNoteAtOnceThenWaits) 
     EXPECT_THAT(sink.codes(), IsEmpty());
 }
 
+TEST_F(MidiPlayerTest, PublishesHowManyEventsItHasSentAndMinusOneOnceReleased) {
+    auto song = SongOf(kStateEventForm, {test::Program(0, 5), NoteOn(0, 60), NoteOn(0, 64), NoteOff(48, 60),
+                                         NoteOff(0, 64), EndOfTrack()});
+    std::atomic<std::int32_t> sent{99};
+    {
+        MidiPlayer player(song.get(), kDefaultDevice, {}, nullptr, nullptr, &sent);
+        EXPECT_EQ(sent.load(), 1);  // the pre-roll's program change
+        ASSERT_TRUE(timer.FireNext());
+        EXPECT_EQ(sent.load(), 3);  // both note-ons in one timer event
+        ASSERT_TRUE(timer.FireNext());
+        EXPECT_EQ(sent.load(), 6);
+    }
+    EXPECT_EQ(sent.load(), -1);
+}
+
 TEST_F(MidiPlayerTest, WithoutATempoEventTheSongPlaysAt240) {
     auto song = SongOf(kStateEventForm, {NoteOn(0, 60), NoteOff(96, 60), EndOfTrack()});
     MidiPlayer player(song.get(), kDefaultDevice);
