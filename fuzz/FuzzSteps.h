@@ -22,7 +22,8 @@ bool SameSong(const MidiF0Data* a, const MidiF0Data* b);
 std::unique_ptr<MidiF0Data> InEventForm(const MidiF0Data& loaded);
 // The rest of Save on a copy of that: the ticked reversals, writing. What
 // Save writes: nothing without a complete track.
-std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& eventForm, bool horizontal, bool vertical);
+std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& eventForm, bool horizontal, bool vertical,
+                                              bool musical = false);
 
 // Play's preparation of its own copy: division 96, event form, leading bars trimmed.
 std::unique_ptr<MidiF0Data> PrepareForPlay(const MidiF0Data& loaded);
