@@ -51,12 +51,13 @@ using solvane::cli::kExitUsage;
 using solvane::cli::kExitWithErrors;
 using solvane::cli::kExitWritten;
 using solvane::cli::ReversalFlag;
+using solvane::cli::ReversalProblem;
 
 constexpr const char* kUsage =
-    "usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] IN OUT\n"
-    "       solvane-cli convert [-H] [-V] [-r|--recursive] --out-dir DIR IN...\n"
-    "       solvane-cli play [-H] [-V] [--port NAME | --trace FILE | --wav FILE] [--soundfont FILE] IN\n"
-    "       solvane-cli render [-H] [-V] [--soundfont FILE] IN OUT.wav\n"
+    "usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] [--musical] IN OUT\n"
+    "       solvane-cli convert [-H] [-V] [--musical] [-r|--recursive] --out-dir DIR IN...\n"
+    "       solvane-cli play [-H] [-V] [--musical] [--port NAME | --trace FILE | --wav FILE] [--soundfont FILE] IN\n"
+    "       solvane-cli render [-H] [-V] [--musical] [--soundfont FILE] IN OUT.wav\n"
     "       solvane-cli ports\n"
     "       solvane-cli info [--json] IN...\n"
     "       solvane-cli --help | --version\n"
@@ -65,6 +66,10 @@ constexpr const char* kUsage =
     "         saves the result as the format-0 file OUT, as the dialog's Save does.\n"
     "         -H, --horizontal  play back to front (time mirror)\n"
     "         -V, --vertical    invert each channel's pitches (drums untouched)\n"
+    "         --musical         with -H: tempo, pedals, bends and controllers move\n"
+    "                           with the passage they governed, so each passage\n"
+    "                           keeps its tempo and the piece its length (play\n"
+    "                           and render take it too)\n"
     "         With both, the time mirror comes first.\n"
     "         --out-dir DIR     convert every IN, in one run, into DIR under its\n"
     "                           own name (.mid for any other extension); a name\n"
@@ -146,15 +151,14 @@ int OnPlayFinished() {
 }
 
 int Play(const std::vector<std::string>& args, CliSink& sink) {
-    bool horizontal = false;
-    bool vertical = false;
+    solvane::Reversals reversals;
     solvane::MidiOutChoice choice;
     bool outputGiven = false;
     std::string soundFont;
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (ReversalFlag(arg, horizontal, vertical)) {
+        if (ReversalFlag(arg, reversals)) {
         } else if (arg == "--port" || arg == "--trace" || arg == "--wav") {
             if (i + 1 >= args.size()) return Usage((arg + " needs a value").c_str());
             if (outputGiven) return Usage("choose one output only");
@@ -174,6 +178,7 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
             files.push_back(arg);
         }
     }
+    if (const std::string problem = ReversalProblem(reversals); !problem.empty()) return Usage(problem.c_str());
     if (files.size() != 1) return Usage("play needs IN");
     choice.soundFont = soundFont;
     const std::uint64_t errorsBefore = solvane::ErrorsReported();
@@ -189,7 +194,7 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
     solvane::InstallMidiOutDevice(made.device.get());
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
-    solvane::Play(*PlayableCopy(*loader.song, {horizontal, vertical}), OnPlayFinished);
+    solvane::Play(*PlayableCopy(*loader.song, reversals), OnPlayFinished);
     while (!g_finished && !g_interrupted) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (g_interrupted && !g_finished) solvane::Stop();
     // The worker resets and closes the output after telling of the end.
@@ -202,13 +207,12 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
 }
 
 int Render(const std::vector<std::string>& args, CliSink& sink) {
-    bool horizontal = false;
-    bool vertical = false;
+    solvane::Reversals reversals;
     std::string soundFont;
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (ReversalFlag(arg, horizontal, vertical)) {
+        if (ReversalFlag(arg, reversals)) {
         } else if (arg == "--soundfont") {
             if (i + 1 >= args.size()) return Usage("--soundfont needs a file");
             soundFont = args[++i];
@@ -218,6 +222,7 @@ int Render(const std::vector<std::string>& args, CliSink& sink) {
             files.push_back(arg);
         }
     }
+    if (const std::string problem = ReversalProblem(reversals); !problem.empty()) return Usage(problem.c_str());
     if (files.size() != 2) return Usage("render needs IN and OUT");
     if (!solvane::AudioFormatOf(files[1])) {
         std::string known;
@@ -235,7 +240,7 @@ int Render(const std::vector<std::string>& args, CliSink& sink) {
     MidiFileLoader loader(files[0] == "-" ? spool.emplace().path() : files[0]);
     if (!BuildLoaded(loader)) return kExitNoSong;
     const std::vector<solvane::TimedMessage> messages =
-        solvane::WalkMessages(*PlayableCopy(*loader.song, {horizontal, vertical}));
+        solvane::WalkMessages(*PlayableCopy(*loader.song, reversals));
     const solvane::RenderResult result = solvane::RenderAudio(messages, soundFont, files[1]);
     if (result.status != solvane::RenderResult::Status::kDone) {
         sink.Say(files[1], result.error);
