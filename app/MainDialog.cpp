@@ -210,6 +210,7 @@ bool MainDialog::OnInitDialog() {
     // Window managers here keep their window menus to themselves, so the
     // about item lives in the dialog's own menu and goes the same way.
     systemMenu = new QMenu(this);
+    CreateMusicalItem();
     systemMenu->addSeparator();
     QAction* about = systemMenu->addAction(UiText(kAboutMenuText));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(kSysCommandAbout); }, Qt::QueuedConnection);
@@ -257,6 +258,20 @@ void MainDialog::CreateSoundMenu() {
     connect(systemMenu, &QMenu::aboutToShow, this,
             [this] { exportAction->setEnabled(g_loader != nullptr && g_loader->song != nullptr); });
 }
+
+void MainDialog::CreateMusicalItem() {
+    // A choice about the reversal itself, so it heads the menu.
+    musicalAction = systemMenu->addAction(UiText(kMusicalMenuText));
+    musicalAction->setObjectName(QStringLiteral("musicalAction"));
+    musicalAction->setCheckable(true);
+    connect(musicalAction, &QAction::toggled, this, [this](bool on) {
+        if (settings != nullptr) settings->SetMusical(on);
+    });
+}
+
+void MainDialog::SetMusical(bool on) { musicalAction->setChecked(on); }
+
+bool MainDialog::Musical() const { return musicalAction->isChecked(); }
 
 void MainDialog::RefreshOutputMenu() {
     const std::vector<MidiPort> ports = CurrentSequencerPorts().List();
@@ -345,7 +360,9 @@ std::string MainDialog::SoundFontForRender() const {
     return soundFont.isEmpty() ? FluidSynthOut::FindSoundFont() : ToLocal(soundFont);
 }
 
-Reversals MainDialog::Ticked() const { return {horizontalCheck->isChecked(), verticalCheck->isChecked()}; }
+Reversals MainDialog::Ticked() const {
+    return {horizontalCheck->isChecked(), verticalCheck->isChecked(), musicalAction->isChecked()};
+}
 
 std::unique_ptr<MidiF0Data> MainDialog::PlayableSong() const {
     return PlayableCopy(*g_loader->song, Ticked());
@@ -435,6 +452,7 @@ void MainDialog::UseSettings(Settings* chosen) {
         SetLanguage(chosen->MessageLanguage());
         SetMidiOutput(chosen->MidiOutput());
         SetSoundFont(chosen->SoundFont());
+        SetMusical(chosen->Musical());
     }
     settings = chosen;
 }
@@ -449,6 +467,7 @@ void MainDialog::Retranslate(Language from) {
     aboutAction->setText(UiText(kAboutMenuText));
     outputMenu->setTitle(UiText(kOutputMenuText));
     exportAction->setText(UiText(kExportMenuText));
+    musicalAction->setText(UiText(kMusicalMenuText));
     SetSoundFontText();
     for (QAction* action : languageGroup->actions()) {
         action->setChecked(action->data().toString() == QString::fromLatin1(LanguageName(g_language.load()).data()));

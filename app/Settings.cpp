@@ -8,6 +8,7 @@ namespace {
 constexpr const char* kLanguageKey = "language";
 constexpr const char* kMidiOutputKey = "midiOutput";
 constexpr const char* kSoundFontKey = "soundFont";
+constexpr const char* kMusicalKey = "keepPassages";
 
 }  // namespace
 
@@ -47,6 +48,17 @@ QString Settings::SoundFont() const { return store_->value(QLatin1String(kSoundF
 
 void Settings::SetSoundFont(const QString& path) {
     store_->setValue(QLatin1String(kSoundFontKey), path);
+    store_->sync();
+}
+
+bool Settings::Musical() const {
+    // Only what SetMusical writes turns it on: anything else is the default.
+    const QString value = store_->value(QLatin1String(kMusicalKey)).toString();
+    return value == QLatin1String("true");
+}
+
+void Settings::SetMusical(bool on) {
+    store_->setValue(QLatin1String(kMusicalKey), on);
     store_->sync();
 }
 

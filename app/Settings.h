@@ -36,6 +36,11 @@ public:
     QString SoundFont() const;
     void SetSoundFont(const QString& path);
 
+    // Whether the time mirror keeps tempo, pedals and controllers with
+    // their passage; off unless chosen.
+    bool Musical() const;
+    void SetMusical(bool on);
+
     QString FileName() const;
 
 private:
