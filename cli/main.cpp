@@ -54,7 +54,7 @@ using solvane::cli::ReversalFlag;
 using solvane::cli::ReversalProblem;
 
 constexpr const char* kUsage =
-    "usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] [--musical] IN OUT\n"
+    "usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] IN OUT\n"
     "       solvane-cli convert [-H] [-V] [--musical] [-r|--recursive] --out-dir DIR IN...\n"
     "       solvane-cli play [-H] [-V] [--musical] [--port NAME | --trace FILE | --wav FILE] [--soundfont FILE] IN\n"
     "       solvane-cli render [-H] [-V] [--musical] [--soundfont FILE] IN OUT.wav\n"
