@@ -34,14 +34,6 @@ using test::PlayedNote;
 constexpr Reversals kMirror{true, false, false};
 constexpr Reversals kMusical{true, false, true};
 
-MusicEvent Bend(std::int32_t delta, std::int32_t value, std::int32_t channel) {
-    MusicEvent event = test::ChannelEvent(kTypePitchBend, delta, channel);
-    event.key = value & 0x7F;
-    event.value = value >> 7;
-    event.length = 3;
-    return event;
-}
-
 // A piece in note form from events at absolute times.
 std::unique_ptr<MidiF0Data> Piece(std::vector<std::pair<std::int64_t, MusicEvent>> timed, std::int32_t division) {
     std::stable_sort(timed.begin(), timed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -78,7 +70,7 @@ std::unique_ptr<MidiF0Data> RandomPiece(unsigned seed) {
         }
         if (pick(0, 5) == 0) timed.emplace_back(t, test::Control(0, 64, pick(0, 1) * 127, 0));
         if (pick(0, 9) == 0) timed.emplace_back(t + step / 2, test::Control(0, 67, pick(0, 127), 1));
-        if (pick(0, 4) == 0) timed.emplace_back(t, Bend(0, pick(0, 16383), 1));
+        if (pick(0, 4) == 0) timed.emplace_back(t, test::PitchBend(0, pick(0, 127), pick(0, 127), 1));
         if (pick(0, 4) == 0) timed.emplace_back(t + 1, test::Control(0, 7, pick(20, 127), pick(0, 1)));
     }
     return Piece(std::move(timed), division);

@@ -22,18 +22,11 @@ using test::Control;
 using test::EndOfTrack;
 using test::NoteOff;
 using test::NoteOn;
+using test::PitchBend;
 using test::Program;
 using test::Tempo;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
-
-MusicEvent Bend(std::int32_t delta, std::int32_t lsb, std::int32_t msb) {
-    MusicEvent event = test::ChannelEvent(kTypePitchBend, delta, 0);
-    event.key = lsb;
-    event.value = msb;
-    event.length = 3;
-    return event;
-}
 
 // Absolute times, and a tempo's value, which Describe leaves out.
 std::vector<std::string> TimesOf(const MidiTrackData& track) {
@@ -76,7 +69,7 @@ std::vector<Case> Cases() {
          {"0 cc c0 64=0", "0 on c0 k62 v100", "96 cc c0 64=127", "96 off c0 k62 v0", "96 on c0 k60 v100",
           "192 off c0 k60 v0", "192 eot"}},
         {"a bend in the middle is undone where the mirror of its start is",
-         {NoteOn(0, 60), Bend(48, 0, 80), Bend(48, 0, 64), NoteOff(0, 60), NoteOn(0, 62), NoteOff(96, 62),
+         {NoteOn(0, 60), PitchBend(48, 0, 80), PitchBend(48, 0, 64), NoteOff(0, 60), NoteOn(0, 62), NoteOff(96, 62),
           EndOfTrack()},
          {"0 bend c0 0 64", "0 on c0 k62 v100", "96 bend c0 0 80", "96 off c0 k62 v0", "96 on c0 k60 v100",
           "144 bend c0 0 64", "192 off c0 k60 v0", "192 eot"}},
