@@ -28,6 +28,7 @@ constexpr UiEntry kUiTexts[] = {
     {kNoPortsText, "No MIDI ports"},
     {kSoundFontMenuText, "Soundfont..."},
     {kExportMenuText, "Export audio..."},
+    {kMusicalMenuText, "Keep tempo and pedal with their passage"},
     {kOutputGone, "The MIDI output \u201c%1\u201d is no longer there; Play uses the default output."},
     {kOutputGoneShort, "\u201c%1\u201d is gone: back to the default output"},
     {kNotASoundFont, "\u201c%1\u201d is not a soundfont (.sf2 or .sf3)."},

@@ -212,6 +212,7 @@ bool MainDialog::OnInitDialog() {
     // Window managers here keep their window menus to themselves, so the
     // about item lives in the dialog's own menu and goes the same way.
     systemMenu = new QMenu(this);
+    CreateMusicalItem();
     CreatePreview();
     systemMenu->addSeparator();
     QAction* about = systemMenu->addAction(UiText(kAboutMenuText));
@@ -256,10 +257,11 @@ void MainDialog::CreatePreview() {
         previewAction->setChecked(false);
         if (settings != nullptr) settings->SetPreviewOpen(false);
     });
-    // Each box redraws the preview at once.
+    // Each box, and the musical item, redraws the preview at once.
     for (QCheckBox* box : {horizontalCheck, verticalCheck}) {
         connect(box, &QCheckBox::toggled, this, [this] { preview->SetReversals(Ticked()); });
     }
+    connect(musicalAction, &QAction::toggled, this, [this] { preview->SetReversals(Ticked()); });
     connect(preview->findChild<QCheckBox*>(QStringLiteral("ghost")), &QCheckBox::toggled, this, [this](bool shown) {
         if (settings != nullptr) settings->SetPreviewGhost(shown);
     });
@@ -299,6 +301,20 @@ void MainDialog::CreateSoundMenu() {
     connect(systemMenu, &QMenu::aboutToShow, this,
             [this] { exportAction->setEnabled(g_loader != nullptr && g_loader->song != nullptr); });
 }
+
+void MainDialog::CreateMusicalItem() {
+    // A choice about the reversal itself, so it heads the menu.
+    musicalAction = systemMenu->addAction(UiText(kMusicalMenuText));
+    musicalAction->setObjectName(QStringLiteral("musicalAction"));
+    musicalAction->setCheckable(true);
+    connect(musicalAction, &QAction::toggled, this, [this](bool on) {
+        if (settings != nullptr) settings->SetMusical(on);
+    });
+}
+
+void MainDialog::SetMusical(bool on) { musicalAction->setChecked(on); }
+
+bool MainDialog::Musical() const { return musicalAction->isChecked(); }
 
 void MainDialog::RefreshOutputMenu() {
     const std::vector<MidiPort> ports = CurrentSequencerPorts().List();
@@ -387,7 +403,9 @@ std::string MainDialog::SoundFontForRender() const {
     return soundFont.isEmpty() ? FluidSynthOut::FindSoundFont() : ToLocal(soundFont);
 }
 
-Reversals MainDialog::Ticked() const { return {horizontalCheck->isChecked(), verticalCheck->isChecked()}; }
+Reversals MainDialog::Ticked() const {
+    return {horizontalCheck->isChecked(), verticalCheck->isChecked(), musicalAction->isChecked()};
+}
 
 std::unique_ptr<MidiF0Data> MainDialog::PlayableSong() const {
     return PlayableCopy(*g_loader->song, Ticked());
@@ -480,6 +498,7 @@ void MainDialog::UseSettings(Settings* chosen) {
         preview->SetGhost(chosen->PreviewGhost());
         const QByteArray geometry = chosen->PreviewGeometry();
         if (!geometry.isEmpty()) preview->restoreGeometry(geometry);
+        SetMusical(chosen->Musical());
     }
     settings = chosen;
     if (chosen != nullptr && chosen->PreviewOpen()) SetPreviewShown(true);
@@ -497,6 +516,7 @@ void MainDialog::Retranslate(Language from) {
     exportAction->setText(UiText(kExportMenuText));
     previewAction->setText(UiText(kPreviewMenuText));
     preview->Retranslate();
+    musicalAction->setText(UiText(kMusicalMenuText));
     SetSoundFontText();
     for (QAction* action : languageGroup->actions()) {
         action->setChecked(action->data().toString() == QString::fromLatin1(LanguageName(g_language.load()).data()));

@@ -72,6 +72,7 @@ inline constexpr const char* kNoSequencerText = "ALSAシーケンサーがあり
 inline constexpr const char* kNoPortsText = "MIDIポートがありません";
 inline constexpr const char* kSoundFontMenuText = "サウンドフォント...";
 inline constexpr const char* kExportMenuText = "オーディオ書き出し...";
+inline constexpr const char* kMusicalMenuText = "テンポとペダルを元の部分と共に保つ";
 inline constexpr const char* kOutputGone = "MIDI出力「%1」が見つかりません。既定の出力で再生します。";
 inline constexpr const char* kOutputGoneShort = "「%1」が見つからないため、既定の出力に戻しました";
 inline constexpr const char* kNotASoundFont = "「%1」はサウンドフォント (.sf2, .sf3) ではありません。";
@@ -112,6 +113,10 @@ public:
     // The soundfont of the built-in synthesizer; empty for the system's.
     void SetSoundFont(const QString& path);
     QString SoundFontPath() const { return soundFont; }
+    // Whether the time mirror keeps tempo, pedals and controllers with their
+    // passage; kept when settings are in use.
+    void SetMusical(bool on);
+    bool Musical() const;
     // The output menu as it would open now: the ports listed afresh.
     void RefreshOutputMenu();
     QMenu* OutputMenu() const { return outputMenu; }
@@ -157,6 +162,7 @@ private:
     void CreateSoundMenu();
     void CreatePreview();
     void KeepPreviewGeometry();
+    void CreateMusicalItem();
     void Retranslate(Language from);
     // A chosen port that has gone away gives way to the default output,
     // reported in a message box when asked; returns the port's name then.
@@ -180,6 +186,7 @@ private:
     QAction* exportAction = nullptr;
     QAction* previewAction = nullptr;
     PreviewWindow* preview = nullptr;
+    QAction* musicalAction = nullptr;
     ChosenMidiOut* output = nullptr;
     QString outputName = QStringLiteral("default");
     QString soundFont;

@@ -11,6 +11,7 @@ constexpr const char* kSoundFontKey = "soundFont";
 constexpr const char* kPreviewOpenKey = "preview/open";
 constexpr const char* kPreviewGeometryKey = "preview/geometry";
 constexpr const char* kPreviewGhostKey = "preview/ghost";
+constexpr const char* kMusicalKey = "keepPassages";
 
 }  // namespace
 
@@ -71,6 +72,17 @@ bool Settings::PreviewGhost() const { return store_->value(QLatin1String(kPrevie
 
 void Settings::SetPreviewGhost(bool shown) {
     store_->setValue(QLatin1String(kPreviewGhostKey), shown);
+    store_->sync();
+}
+
+bool Settings::Musical() const {
+    // Only what SetMusical writes turns it on: anything else is the default.
+    const QString value = store_->value(QLatin1String(kMusicalKey)).toString();
+    return value == QLatin1String("true");
+}
+
+void Settings::SetMusical(bool on) {
+    store_->setValue(QLatin1String(kMusicalKey), on);
     store_->sync();
 }
 

@@ -45,6 +45,10 @@ public:
     void SetPreviewGeometry(const QByteArray& geometry);
     bool PreviewGhost() const;
     void SetPreviewGhost(bool shown);
+    // Whether the time mirror keeps tempo, pedals and controllers with
+    // their passage; off unless chosen.
+    bool Musical() const;
+    void SetMusical(bool on);
 
     QString FileName() const;
 

@@ -37,15 +37,20 @@ bool WriteStandardOutput(const std::uint8_t* bytes, std::size_t size, std::strin
 
 }  // namespace
 
-bool ReversalFlag(const std::string& arg, bool& horizontal, bool& vertical) {
+bool ReversalFlag(const std::string& arg, Reversals& reversals) {
     const bool both = arg == "-HV" || arg == "-VH";
-    horizontal = horizontal || both || arg == "-H" || arg == "--horizontal";
-    vertical = vertical || both || arg == "-V" || arg == "--vertical";
-    return both || arg == "-H" || arg == "--horizontal" || arg == "-V" || arg == "--vertical";
+    const bool horizontal = both || arg == "-H" || arg == "--horizontal";
+    const bool vertical = both || arg == "-V" || arg == "--vertical";
+    const bool musical = arg == "--musical";
+    reversals.horizontal = reversals.horizontal || horizontal;
+    reversals.vertical = reversals.vertical || vertical;
+    reversals.musical = reversals.musical || musical;
+    return horizontal || vertical || musical;
 }
 
-bool ReversalFlag(const std::string& arg, Reversals& reversals) {
-    return ReversalFlag(arg, reversals.horizontal, reversals.vertical);
+std::string ReversalProblem(Reversals reversals) {
+    if (reversals.musical && !reversals.horizontal) return "--musical goes with -H (it keeps the passages of the time mirror)";
+    return {};
 }
 
 int ConvertFile(const std::string& in, const std::string& out, Reversals reversals, CliSink& sink) {
@@ -99,6 +104,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliSink& sink) {
             files.push_back(arg);
         }
     }
+    if (const std::string problem = ReversalProblem(reversals); !problem.empty()) return UsageError(problem);
     if (outDir) {
         if (outDir->empty()) return UsageError("--out-dir needs a folder");
         if (files.empty()) return UsageError("convert --out-dir needs at least one IN");

@@ -81,6 +81,7 @@ int RollCommand(const std::vector<std::string>& args, CliSink& sink) {
             files.push_back(arg);
         }
     }
+    if (const std::string problem = ReversalProblem(reversals); !problem.empty()) return UsageError(problem);
     if (files.size() != 2) return UsageError("roll needs IN and OUT.png");
     if (!EndsWithPng(files[1])) return UsageError("roll writes .png files, not " + files[1]);
 

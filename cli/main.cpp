@@ -52,13 +52,14 @@ using solvane::cli::kExitUsage;
 using solvane::cli::kExitWithErrors;
 using solvane::cli::kExitWritten;
 using solvane::cli::ReversalFlag;
+using solvane::cli::ReversalProblem;
 
 constexpr const char* kUsage =
     "usage: solvane-cli convert [-H|--horizontal] [-V|--vertical] IN OUT\n"
-    "       solvane-cli convert [-H] [-V] [-r|--recursive] --out-dir DIR IN...\n"
-    "       solvane-cli play [-H] [-V] [--port NAME | --trace FILE | --wav FILE] [--soundfont FILE] IN\n"
-    "       solvane-cli render [-H] [-V] [--soundfont FILE] IN OUT.wav\n"
-    "       solvane-cli roll [-H] [-V] [--ghost] [--size WxH] IN OUT.png\n"
+    "       solvane-cli convert [-H] [-V] [--musical] [-r|--recursive] --out-dir DIR IN...\n"
+    "       solvane-cli play [-H] [-V] [--musical] [--port NAME | --trace FILE | --wav FILE] [--soundfont FILE] IN\n"
+    "       solvane-cli render [-H] [-V] [--musical] [--soundfont FILE] IN OUT.wav\n"
+    "       solvane-cli roll [-H] [-V] [--musical] [--ghost] [--size WxH] IN OUT.png\n"
     "       solvane-cli ports\n"
     "       solvane-cli info [--json] IN...\n"
     "       solvane-cli --help | --version\n"
@@ -67,6 +68,10 @@ constexpr const char* kUsage =
     "         saves the result as the format-0 file OUT, as the dialog's Save does.\n"
     "         -H, --horizontal  play back to front (time mirror)\n"
     "         -V, --vertical    invert each channel's pitches (drums untouched)\n"
+    "         --musical         with -H: tempo, pedals, bends and controllers move\n"
+    "                           with the passage they governed, so each passage\n"
+    "                           keeps its tempo and the piece its length (play,\n"
+    "                           render and roll take it too)\n"
     "         With both, the time mirror comes first.\n"
     "         --out-dir DIR     convert every IN, in one run, into DIR under its\n"
     "                           own name (.mid for any other extension); a name\n"
@@ -181,6 +186,7 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
             files.push_back(arg);
         }
     }
+    if (const std::string problem = ReversalProblem(reversals); !problem.empty()) return Usage(problem.c_str());
     if (files.size() != 1) return Usage("play needs IN");
     choice.soundFont = soundFont;
     const std::uint64_t errorsBefore = solvane::ErrorsReported();
@@ -224,6 +230,7 @@ int Render(const std::vector<std::string>& args, CliSink& sink) {
             files.push_back(arg);
         }
     }
+    if (const std::string problem = ReversalProblem(reversals); !problem.empty()) return Usage(problem.c_str());
     if (files.size() != 2) return Usage("render needs IN and OUT");
     if (!solvane::AudioFormatOf(files[1])) {
         std::string known;

@@ -31,11 +31,12 @@ std::unique_ptr<MidiF0Data> InEventForm(const MidiF0Data& loaded) {
     return copy;
 }
 
-std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& eventForm, bool horizontal, bool vertical) {
+std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& eventForm, bool horizontal, bool vertical,
+                                              bool musical) {
     MidiF0Data copy(kStateEventForm);
     copy.division = eventForm.division;
     copy.track->events = eventForm.track->events;
-    Reverse(copy, {horizontal, vertical});
+    Reverse(copy, {horizontal, vertical, musical});
     copy.WriteSmf();
     if (!copy.HoldsWrittenFile()) return {};
     return std::vector<std::uint8_t>(copy.Bytes(), copy.Bytes() + copy.size);

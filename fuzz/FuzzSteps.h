@@ -22,7 +22,8 @@ bool SameSong(const MidiF0Data* a, const MidiF0Data* b);
 std::unique_ptr<MidiF0Data> InEventForm(const MidiF0Data& loaded);
 // The rest of Save on a copy of that: the ticked reversals, writing. What
 // Save writes: nothing without a complete track.
-std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& eventForm, bool horizontal, bool vertical);
+std::vector<std::uint8_t> SaveAsTheDialogDoes(const MidiF0Data& eventForm, bool horizontal, bool vertical,
+                                              bool musical = false);
 
 // A report that a file written by the program must never cause when it is
 // loaded again: a damaged header, chunk or event, or a refused operation.

@@ -1,8 +1,8 @@
 #pragma once
 // The one way from a loaded song to what Save writes, Play plays, a render
-// sounds and a picture shows: event form, the time mirror, then the pitch
-// inversion. Every caller takes its song from here, so that what is heard,
-// seen and saved can never differ.
+// sounds and a picture shows: event form, the time mirror (with the musical
+// step when asked), then the pitch inversion. Every caller takes its song
+// from here, so that what is heard, seen and saved can never differ.
 
 #include <memory>
 
@@ -14,6 +14,9 @@ namespace solvane {
 struct Reversals {
     bool horizontal = false;
     bool vertical = false;
+    // With the time mirror: tempo, pedals, bends and controllers move with
+    // the passage they governed (transform/KeepPassages.h).
+    bool musical = false;
 };
 
 // Reverses a song in event form as asked.

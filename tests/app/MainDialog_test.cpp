@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <chrono>
 #include <cstdint>
@@ -19,8 +20,10 @@
 #include "app/DialogFont.h"
 #include "app/DialogUnits.h"
 #include "app/MainDialog.h"
+#include "app/Settings.h"
 #include "song/MidiF0Data.h"
 #include "song/MidiFileLoader.h"
+#include "song/Transformation.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/SmfBuilder.h"
@@ -224,6 +227,44 @@ private slots:
             QVERIFY(written != CoreResult(piece.path(), true, true, true));
         }
         QVERIFY(sink->reports().empty());
+    }
+
+    void musicalItemIsOffUntilChosenKeptAndSavedWith() {
+        // A tempo at the start and a pedal: what the item moves.
+        const TempFile piece(SmfBuilder()
+                                 .Header(0, 1, 96)
+                                 .Track({0x00, 0xFF, 0x51, 0x03, 0x09, 0x27, 0xC0, 0x00, 0xB0, 64, 127, 0x00, 0x90, 60,
+                                         100, 0x60, 0x80, 60, 0x40, 0x00, 0xB0, 64, 0, 0x00, 0x90, 62, 100, 0x60, 0x80,
+                                         62, 0x40, 0x00, 0xFF, 0x2F, 0x00})
+                                 .Bytes());
+        const QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("solvane.conf"));
+        const TempFile saved("saved.mid");
+        Bytes expected;
+        {
+            solvane::Settings settings(file);
+            MainDialog dialog(nullptr);
+            dialog.UseSettings(&settings);
+            auto* item = dialog.SystemMenu()->findChild<QAction*>(QStringLiteral("musicalAction"));
+            QVERIFY(item != nullptr && item->isCheckable());
+            QVERIFY(!item->isChecked());
+            item->trigger();
+            QVERIFY(dialog.Musical());
+            Load(dialog, *chooser, piece.path());
+            const auto copy = solvane::TransformedCopy(*g_loader->song, {true, false, true});
+            copy->WriteSmf();
+            expected.assign(copy->Bytes(), copy->Bytes() + copy->size);
+            qobject_cast<QCheckBox*>(dialog.Control(solvane::kIdHorizontal))->setChecked(true);
+            chooser->QueueSave(saved.path());
+            dialog.Control(solvane::kIdSave)->click();
+        }
+        QVERIFY(saved.Read() == expected);
+        QVERIFY(expected != CoreResult(piece.path(), true, false));
+        QVERIFY(solvane::Settings(file).Musical());
+        MainDialog again(nullptr);
+        solvane::Settings kept(file);
+        again.UseSettings(&kept);
+        QVERIFY(again.Musical());
     }
 
     void savingLeavesTheLoadedSongUnchanged() {
@@ -515,8 +556,10 @@ private slots:
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, dialog.mapToGlobal(at));
         QApplication::sendEvent(&dialog, &event);
         QVERIFY(menuWatcher.seen());
-        // The preview, the about item, the sound's choices, then the language choice.
-        QCOMPARE(items, (QStringList{QString::fromUtf8("プレビュー(&P)"), QString::fromUtf8("Vandrel のﾊﾞｰｼﾞｮﾝ情報(&A)..."), QString::fromUtf8("MIDI出力"),
+        // The reversal's choice, the preview, the about item, the sound's
+        // choices, then the language choice.
+        QCOMPARE(items, (QStringList{QString::fromUtf8("テンポとペダルを元の部分と共に保つ"), QString::fromUtf8("プレビュー(&P)"),
+                                     QString::fromUtf8("Vandrel のﾊﾞｰｼﾞｮﾝ情報(&A)..."), QString::fromUtf8("MIDI出力"),
                                      QString::fromUtf8("サウンドフォント..."), QString::fromUtf8("オーディオ書き出し..."),
                                      QStringLiteral("Language")}));
         QTRY_VERIFY(aboutSeen);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "song/MidiFileLoader.h"
+#include "song/Transformation.h"
 #include "tests/cli/RunCli.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/SmfBuilder.h"
@@ -122,6 +123,41 @@ TEST(CliConvert, ReversalFlagsApplyTheTimeMirrorFirst) {
         if (c.horizontal || c.vertical) {
             EXPECT_NE(written, none);
         }
+    }
+}
+
+// A tempo, a pedal and two notes: the musical step moves the first two.
+Bytes TempoAndPedal() {
+    return SmfBuilder()
+        .Header(0, 1, 96)
+        .Track({0x00, 0xFF, 0x51, 0x03, 0x09, 0x27, 0xC0, 0x00, 0xB0, 64, 127, 0x00, 0x90, 60, 100, 0x60, 0x80, 60,
+                0x40, 0x00, 0xB0, 64, 0, 0x00, 0x90, 62, 100, 0x60, 0x80, 62, 0x40, 0x00, 0xFF, 0x2F, 0x00})
+        .Bytes();
+}
+
+TEST(CliConvert, MusicalKeepsThePassagesWithTheTimeMirrorOnly) {
+    const TempFile in(TempoAndPedal(), "in.mid");
+    Bytes expected;
+    {
+        test::RecordingSink quiet;
+        const auto loader = test::LoadAsTheDialogDoes(in.path());
+        const auto copy = TransformedCopy(*loader->song, {true, false, true});
+        copy->WriteSmf();
+        expected.assign(copy->Bytes(), copy->Bytes() + copy->size);
+    }
+    ASSERT_NE(expected, Saved(in.path(), true, false));
+    for (const std::vector<std::string>& flags : {std::vector<std::string>{"-H", "--musical"}, {"--musical", "-H"}}) {
+        const TempFile out("out.mid");
+        const CliRun run = RunCli({"convert", flags[0], flags[1], in.path(), out.path()});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(out.Read(), expected) << flags[0];
+    }
+    for (const char* command : {"convert", "play", "render"}) {
+        const TempFile out("out.wav");
+        const CliRun run = RunCli({command, "--musical", in.path(), out.path()});
+        EXPECT_EQ(run.status, 64) << command;
+        EXPECT_THAT(run.err, HasSubstr("--musical goes with -H")) << command;
+        EXPECT_FALSE(std::filesystem::exists(out.path())) << command;
     }
 }
 

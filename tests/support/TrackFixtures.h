@@ -64,6 +64,15 @@ inline MusicEvent Control(std::int32_t delta, std::int32_t controller, std::int3
     return event;
 }
 
+// lsb and msb as the reader keeps them: key and value.
+inline MusicEvent PitchBend(std::int32_t delta, std::int32_t lsb, std::int32_t msb, std::int32_t channel = 0) {
+    MusicEvent event = ChannelEvent(kTypePitchBend, delta, channel);
+    event.key = lsb;
+    event.value = msb;
+    event.length = 3;
+    return event;
+}
+
 inline MusicEvent Program(std::int32_t delta, std::int32_t program, std::int32_t channel = 0) {
     MusicEvent event = ChannelEvent(kTypeProgram, delta, channel);
     event.value = program;
