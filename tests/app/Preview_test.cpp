@@ -9,6 +9,7 @@
 #include <cmath>
 #include <QCheckBox>
 #include <QTemporaryDir>
+#include <QMenu>
 #include <QTest>
 
 #include "app/MainDialog.h"
@@ -32,6 +33,12 @@ std::vector<int> Keys(const solvane::RollLayout& layout) {
     std::vector<int> keys;
     for (const solvane::RollNote& note : layout.notes) keys.push_back(note.key);
     return keys;
+}
+
+std::vector<std::int64_t> Times(const solvane::RollLayout& layout) {
+    std::vector<std::int64_t> times;
+    for (const solvane::RollNote& note : layout.notes) times.insert(times.end(), {note.start, note.end});
+    return times;
 }
 
 }  // namespace
@@ -104,6 +111,21 @@ private slots:
             QVERIFY(preview->View()->Picture() != before);
         }
         QVERIFY(Keys(preview->Shown()) != Keys(solvane::LayOutRoll(*solvane::PlayableCopy(loaded, {false, true}))));
+        // The musical item changes the mirror of a piece that sets its tempo,
+        // and so the picture.
+        const TempFile timed(solvane::test::SmfBuilder()
+                                 .Header(0, 1, 96)
+                                 .Track({0x00, 0xFF, 0x51, 0x03, 0x09, 0x27, 0xC0, 0x00, 0x90, 60, 100, 0x60, 0x80, 60,
+                                         0x40, 0x00, 0x90, 62, 100, 0x60, 0x80, 62, 0x40, 0x00, 0xFF, 0x2F, 0x00})
+                                 .Bytes(),
+                             "timed.mid");
+        dialog.OpenFile(timed.path());
+        const solvane::RollLayout mirror = preview->Shown();
+        dialog.SystemMenu()->findChild<QAction*>(QStringLiteral("musicalAction"))->trigger();
+        const solvane::RollLayout musical =
+            solvane::LayOutRoll(*solvane::PlayableCopy(*solvane::g_loader->song, {true, false, true}));
+        QVERIFY(Times(musical) != Times(mirror));
+        QCOMPARE(Times(preview->Shown()), Times(musical));
     }
 
     void zoomKeepsTheMomentUnderThePointerAndScrollsThroughTheWholePiece() {
