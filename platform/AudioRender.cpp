@@ -16,7 +16,7 @@
 #include "platform/FluidSynthEngine.h"
 #include "platform/MidiOutDevice.h"
 #include "platform/VirtualTimer.h"
-#include "playback/MidiPlayer.h"
+#include "platform/VirtualWalk.h"
 #include "playback/MusicPlayer.h"
 #include "song/MidiF0Data.h"
 
@@ -320,10 +320,7 @@ std::vector<TimedMessage> WalkMessages(const MidiF0Data& song, const std::functi
     std::unique_ptr<MidiF0Data> copy = PrepareForPlay(song);
     VirtualTimer timer;
     Recorder recorder(timer);
-    {
-        MidiPlayer player(copy.get(), kDefaultDevice, cancelled, &timer, &recorder);
-        timer.RunUntilIdle(cancelled);
-    }  // released here: the output is reset, as at the end of a play
+    WalkOnVirtualClock(*copy, timer, recorder, nullptr, cancelled);  // released: reset, as at a play's end
     if (cancelled && cancelled()) return {};
     return std::move(recorder.messages);
 }

@@ -6,9 +6,8 @@
 #include <memory>
 #include <utility>
 
-#include "platform/MidiOutDevice.h"
 #include "platform/VirtualTimer.h"
-#include "playback/MidiPlayer.h"
+#include "platform/VirtualWalk.h"
 #include "playback/MusicPlayer.h"
 #include "song/MidiF0Data.h"
 #include "track/MusicEvent.h"
@@ -22,22 +21,6 @@ constexpr int kKeys = 128;
 // nobody could tell apart.
 constexpr std::size_t kMostBars = 20000;
 constexpr int kFewestKeysShown = 24;
-
-// Takes every message and sends none: only the times count.
-class SilentOutput : public MidiOutDevice {
-    class Handle : public MidiOutHandle {
-    public:
-        bool ShortMessage(std::uint32_t) override { return true; }
-        LongResult LongMessage(const std::uint8_t*, std::size_t) override { return LongResult::kSent; }
-        bool Reset() override { return true; }
-        bool Close() override { return true; }
-    };
-
-public:
-    int DeviceCount() override { return 1; }
-    std::unique_ptr<MidiOutHandle> Open(int) override { return std::make_unique<Handle>(); }
-    void Beep(std::uint32_t, std::uint32_t) override {}
-};
 
 // Notes, as each timer event fires, how many events the sequencer has sent
 // so far: whatever that event sends goes out at that moment.
@@ -108,17 +91,11 @@ std::vector<std::int64_t> WalkEventTimes(MidiF0Data& prepared) {
     std::vector<std::int64_t> times(count, -1);
     std::atomic<std::int32_t> sent{0};
     NotingClock clock(sent);
-    SilentOutput output;
-    std::int32_t preRoll = 0;
-    std::int32_t total = 0;
-    {
-        MidiPlayer player(&prepared, kDefaultDevice, {}, &clock, &output, &sent);
-        if (!player.device) return times;
-        // What the pre-roll sent left at the opening, before its pause.
-        preRoll = sent.load();
-        clock.RunUntilIdle();
-        total = sent.load();
-    }
+    SilentMidiOut output;
+    const std::int32_t total = WalkOnVirtualClock(prepared, clock, output, &sent).sent;
+    // What the pre-roll sent left at the opening, before its pause: all that
+    // was sent before the first timer event.
+    const std::int32_t preRoll = clock.marks.empty() ? total : clock.marks.front().second;
     const auto at = [&](std::int32_t from, std::int32_t to, std::int64_t time) {
         from = std::clamp<std::int32_t>(from, 0, static_cast<std::int32_t>(count));
         to = std::clamp<std::int32_t>(to, from, static_cast<std::int32_t>(count));
