@@ -158,51 +158,74 @@ int OnPlayFinished() {
     return 0;
 }
 
-int Play(const std::vector<std::string>& args, CliSink& sink) {
+// What play and render are told: the reversals, the soundfont, the files
+// and, for play, the output.
+struct SoundArgs {
     solvane::Reversals reversals;
     solvane::MidiOutChoice choice;
-    bool outputGiven = false;
     std::string soundFont;
     std::vector<std::string> files;
+};
+
+// Reads play's (outputs true) or render's arguments; the usage problem, or empty.
+std::string ReadSoundArgs(const std::vector<std::string>& args, bool outputs, SoundArgs& read) {
+    bool outputGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (ReversalFlag(arg, reversals)) {
-        } else if (arg == "--port" || arg == "--trace" || arg == "--wav") {
-            if (i + 1 >= args.size()) return Usage((arg + " needs a value").c_str());
-            if (outputGiven) return Usage("choose one output only");
+        const bool output = outputs && (arg == "--port" || arg == "--trace" || arg == "--wav");
+        if (ReversalFlag(arg, read.reversals)) {
+        } else if (output || arg == "--soundfont") {
+            if (i + 1 >= args.size()) return arg + (output ? " needs a value" : " needs a file");
+            const std::string& value = args[++i];
+            if (arg == "--soundfont") {
+                read.soundFont = value;
+                continue;
+            }
+            if (outputGiven) return "choose one output only";
             outputGiven = true;
             if (arg == "--port") {
-                choice = solvane::ChoiceOfOutputName(args[++i]);
+                read.choice = solvane::ChoiceOfOutputName(value);
             } else {
-                choice.kind = arg == "--trace" ? solvane::MidiOutKind::kTrace : solvane::MidiOutKind::kWav;
-                choice.target = args[++i];
+                read.choice.kind = arg == "--trace" ? solvane::MidiOutKind::kTrace : solvane::MidiOutKind::kWav;
+                read.choice.target = value;
             }
-        } else if (arg == "--soundfont") {
-            if (i + 1 >= args.size()) return Usage("--soundfont needs a file");
-            soundFont = args[++i];
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage(("unknown option " + arg).c_str());
+            return "unknown option " + arg;
         } else {
-            files.push_back(arg);
+            read.files.push_back(arg);
         }
     }
-    if (const std::string problem = ReversalProblem(reversals); !problem.empty()) return Usage(problem.c_str());
+    return ReversalProblem(read.reversals);
+}
+
+// Loads IN ("-": standard input) as the window loads a file; null when
+// nothing usable was loaded.
+std::unique_ptr<MidiFileLoader> LoadIn(const std::string& in, CliSink& sink) {
+    sink.About(in);
+    std::optional<solvane::cli::StdinSpool> spool;
+    auto loader = std::make_unique<MidiFileLoader>(in == "-" ? spool.emplace().path() : in);
+    return BuildLoaded(*loader) ? std::move(loader) : nullptr;
+}
+
+int Play(const std::vector<std::string>& args, CliSink& sink) {
+    SoundArgs read;
+    if (const std::string problem = ReadSoundArgs(args, true, read); !problem.empty()) return Usage(problem.c_str());
+    const std::vector<std::string>& files = read.files;
+    solvane::MidiOutChoice& choice = read.choice;
     if (files.size() != 1) return Usage("play needs IN");
-    choice.soundFont = soundFont;
+    choice.soundFont = read.soundFont;
     const std::uint64_t errorsBefore = solvane::ErrorsReported();
     solvane::MadeMidiOut made = solvane::MakeMidiOutDevice(choice);
     if (!made.device) {
         std::fprintf(stderr, "solvane-cli: %s\n", made.error.c_str());
         return kExitFailed;
     }
-    sink.About(files[0]);
-    std::optional<solvane::cli::StdinSpool> spool;
-    MidiFileLoader loader(files[0] == "-" ? spool.emplace().path() : files[0]);
-    if (!BuildLoaded(loader)) return kExitNoSong;
+    const std::unique_ptr<MidiFileLoader> loader = LoadIn(files[0], sink);
+    if (!loader) return kExitNoSong;
     solvane::InstallMidiOutDevice(made.device.get());
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
-    solvane::Play(*PlayableCopy(*loader.song, reversals), OnPlayFinished);
+    solvane::Play(*PlayableCopy(*loader->song, read.reversals), OnPlayFinished);
     while (!g_finished && !g_interrupted) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (g_interrupted && !g_finished) solvane::Stop();
     // The worker resets and closes the output after telling of the end.
@@ -215,22 +238,10 @@ int Play(const std::vector<std::string>& args, CliSink& sink) {
 }
 
 int Render(const std::vector<std::string>& args, CliSink& sink) {
-    solvane::Reversals reversals;
-    std::string soundFont;
-    std::vector<std::string> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (ReversalFlag(arg, reversals)) {
-        } else if (arg == "--soundfont") {
-            if (i + 1 >= args.size()) return Usage("--soundfont needs a file");
-            soundFont = args[++i];
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage(("unknown option " + arg).c_str());
-        } else {
-            files.push_back(arg);
-        }
-    }
-    if (const std::string problem = ReversalProblem(reversals); !problem.empty()) return Usage(problem.c_str());
+    SoundArgs read;
+    if (const std::string problem = ReadSoundArgs(args, false, read); !problem.empty()) return Usage(problem.c_str());
+    const std::vector<std::string>& files = read.files;
+    std::string& soundFont = read.soundFont;
     if (files.size() != 2) return Usage("render needs IN and OUT");
     if (!solvane::AudioFormatOf(files[1])) {
         std::string known;
@@ -243,12 +254,10 @@ int Render(const std::vector<std::string>& args, CliSink& sink) {
         return kExitFailed;
     }
     const std::uint64_t errorsBefore = solvane::ErrorsReported();
-    sink.About(files[0]);
-    std::optional<solvane::cli::StdinSpool> spool;
-    MidiFileLoader loader(files[0] == "-" ? spool.emplace().path() : files[0]);
-    if (!BuildLoaded(loader)) return kExitNoSong;
+    const std::unique_ptr<MidiFileLoader> loader = LoadIn(files[0], sink);
+    if (!loader) return kExitNoSong;
     const std::vector<solvane::TimedMessage> messages =
-        solvane::WalkMessages(*PlayableCopy(*loader.song, reversals));
+        solvane::WalkMessages(*PlayableCopy(*loader->song, read.reversals));
     const solvane::RenderResult result = solvane::RenderAudio(messages, soundFont, files[1]);
     if (result.status != solvane::RenderResult::Status::kDone) {
         sink.Say(files[1], result.error);
