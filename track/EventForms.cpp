@@ -178,9 +178,16 @@ void MidiTrackData::ToEventForm() {
         pending.pop_back();
     };
     const std::size_t n = events.size();
+    placed.reserve(n / 2 + 1);  // address space: only what is used is touched
+    std::size_t end = 0;  // the first End of Track, followed to its new place below
+    bool ends = false;
     std::int32_t order = 0;
     for (std::size_t k = 0; k < n; ++k) {
         MusicEvent& event = events[k];
+        if (!ends && event.IsEndOfTrack()) {
+            ends = true;
+            end = k;
+        }
         time += event.delta;
         while (!pending.empty() && pending.front().time <= time) place(static_cast<std::uint32_t>(k));
         if (event.type == kTypeNote) {
@@ -223,14 +230,22 @@ void MidiTrackData::ToEventForm() {
         }
         if (k == 0) break;
         if (--slot != k - 1) events[slot] = std::move(events[k - 1]);
+        if (ends && k - 1 == end) end = slot;
     }
-    if (dropped) DropMarked();
+    if (dropped) {
+        // The marked notes before the End of Track go, and it moves up by as many.
+        if (ends) {
+            end -= static_cast<std::size_t>(std::count_if(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(end),
+                                                          [](const MusicEvent& e) { return e.type == kTypeMarked; }));
+        }
+        DropMarked();
+    }
     // The End of Track goes last, behind notes that outlast it.
-    const auto end = std::find_if(events.begin(), events.end(), [](const MusicEvent& e) { return e.IsEndOfTrack(); });
-    if (end != events.end() && end + 1 != events.end()) {
-        AddDeltaToNext(static_cast<std::int32_t>(end - events.begin()));
-        end->delta = 0;
-        std::rotate(end, end + 1, events.end());
+    if (ends && end + 1 < events.size()) {
+        AddDeltaToNext(static_cast<std::int32_t>(end));
+        events[end].delta = 0;
+        std::rotate(events.begin() + static_cast<std::ptrdiff_t>(end), events.begin() + static_cast<std::ptrdiff_t>(end) + 1,
+                    events.end());
     }
     state = kStateEventForm;
 }
