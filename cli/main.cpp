@@ -27,6 +27,8 @@
 #include "cli/StdinSpool.h"
 #include "platform/MessageSink.h"
 #if SOLVANE_CLI_WITH_SOUND
+#include <QtGlobal>
+
 #include "cli/RollCommand.h"
 #include "platform/AudioRender.h"
 #include "platform/FluidSynthOut.h"
@@ -110,7 +112,7 @@ constexpr const char* kUsage =
     "         here (240 a minute until a tempo event) and on a standard player\n"
     "         (120 until one); its tempo events and track names.\n"
     "         --json            one JSON object a line for each IN\n"
-    "--version  the version of this program and of the sound library it plays with.\n"
+    "--version  the version of this program and of the libraries it plays and draws with.\n"
     "\n"
     "IN may be - for standard input, and convert's OUT - for standard output.\n"
     "\n"
@@ -306,7 +308,8 @@ int RunSoundTool(char** argv) {
 int Version([[maybe_unused]] char** argv) {
 #if SOLVANE_CLI_WITH_SOUND
     std::printf("solvane-cli %s\n", SOLVANE_VERSION);
-    std::printf("FluidSynth %s (play and ports, in solvane-cli-sound)\n", solvane::FluidSynthVersion().c_str());
+    std::printf("FluidSynth %s (play, ports and render, in solvane-cli-sound)\n", solvane::FluidSynthVersion().c_str());
+    std::printf("Qt %s (roll, in solvane-cli-sound)\n", qVersion());
 #else
     std::fflush(stdout);
     std::string tried;

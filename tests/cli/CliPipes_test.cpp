@@ -103,7 +103,8 @@ TEST(CliPipes, EveryReportStaysOneLineWhateverTheFileIsCalled) {
 TEST(CliVersion, TellsTheProgramsAndTheSoundLibrarysVersions) {
     const CliRun run = RunCli({"--version"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_THAT(run.out, MatchesRegex("solvane-cli [0-9][0-9.]*\nFluidSynth [0-9][0-9.]* \\(play and ports, in solvane-cli-sound\\)\n"));
+    EXPECT_THAT(run.out, MatchesRegex("solvane-cli [0-9][0-9.]*\nFluidSynth [0-9][0-9.]* \\(play, ports and render, in solvane-cli-sound\\)\n"
+                                      "Qt [0-9][0-9.]* \\(roll, in solvane-cli-sound\\)\n"));
     EXPECT_THAT(run.err, IsEmpty());
     // Without its companion it still tells its own.
     const TempFile alone("solvane-cli");
