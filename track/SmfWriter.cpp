@@ -29,7 +29,7 @@ bool IsChannelEvent(std::int32_t type) {
 // A channel event (its channel already checked) into out; returns its size.
 // The data bytes: the key (or controller) first, then the velocity (a
 // note-off's always 64) or the value; a program change has only its value.
-std::int32_t PutChannelEvent(const MusicEvent& event, std::uint8_t* out) {
+[[gnu::always_inline]] inline std::int32_t PutChannelEvent(const MusicEvent& event, std::uint8_t* out) {
     out[0] = static_cast<std::uint8_t>(event.type | event.channel);
     if (event.type == kTypeProgram) {
         out[1] = DataByte(event.value);
@@ -138,7 +138,11 @@ void MidiTrackData::SortSimultaneous() {
     RaiseInGroups(*this, [](const MusicEvent& event) { return !IsNote(event) && !event.IsEndOfTrack(); });
 }
 
-void MidiTrackData::RaiseSysex() { RaiseInGroups(*this, IsSysEx); }
+void MidiTrackData::RaiseSysex() {
+    // Most pieces hold no exclusive event, and looking costs less than the walk.
+    if (std::none_of(events.begin(), events.end(), IsSysEx)) return;
+    RaiseInGroups(*this, IsSysEx);
+}
 
 void MidiTrackData::OffsBeforeOns() {
     if (state != kStateEventForm) {
@@ -180,40 +184,65 @@ void MidiTrackData::WriteTrack() {
     // large"), so one byte stays free.
     constexpr std::size_t kChunkCapacity = kImageCapacity - 14 - 1;
     // No delta longer than a file can carry, no time past what the reader takes.
-    std::vector<std::uint8_t> chunk(8);
-    chunk.reserve(std::min(kChunkCapacity, 4 * events.size() + 8));
+    // The chunk grows as written; channel events, nearly all of a piece, are
+    // copied in as they are encoded, the others through one reused buffer.
+    std::vector<std::uint8_t> chunk(std::min(kChunkCapacity, 4 * events.size()) + 8);
+    std::size_t used = 8;
+    std::vector<std::uint8_t> other;
     std::int64_t carried = 0;  // deltas of events that could not be written
     std::int64_t time = 0;
     bool clamped = false;
     for (const MusicEvent& event : events) {
-        // The delta goes first; it is taken back when the event has no bytes.
-        const std::size_t mark = chunk.size();
+        std::uint8_t channelBytes[3];
+        const std::uint8_t* encoded = channelBytes;
+        std::int32_t n = 0;
+        if (IsChannelEvent(event.type) && event.channel >= 0 && event.channel <= 15) {
+            n = PutChannelEvent(event, channelBytes);
+        } else {
+            other.clear();
+            n = EncodeEvent(event, other);
+            encoded = other.data();
+        }
         const std::int64_t delta = carried + event.delta;
-        const std::int64_t fits = std::clamp<std::int64_t>(delta, 0, std::min<std::int64_t>(kMaxVarLen, kLongestTime - time));
-        std::uint8_t deltaBytes[4];
-        chunk.insert(chunk.end(), deltaBytes, deltaBytes + EncodeVarLen(static_cast<std::uint32_t>(fits), deltaBytes));
-        const std::int32_t n = EncodeEvent(event, chunk);
         if (n < 0) {
-            chunk.resize(mark);
             carried = delta;  // left out: the next event keeps its time
             continue;
         }
         carried = 0;
+        const std::int64_t fits = std::clamp<std::int64_t>(delta, 0, std::min<std::int64_t>(kMaxVarLen, kLongestTime - time));
         time += fits;
         if (n > kImageCapacity) ReportTrackWarning(kTrackOversizedEvent);
         if (fits != delta && !clamped) {
             clamped = true;
             ReportError(kTrackInternalError);  // a time no file can carry: said once a track
         }
+        std::uint8_t deltaBytes[4];
+        deltaBytes[0] = static_cast<std::uint8_t>(fits);  // most deltas are a byte
+        const auto deltaLength =
+            fits < 0x80 ? std::size_t{1} : static_cast<std::size_t>(EncodeVarLen(static_cast<std::uint32_t>(fits), deltaBytes));
+        const std::size_t end = used + deltaLength + static_cast<std::size_t>(n);
         // The chunk must fit the image and still close with its End of Track.
         const std::size_t room = &event == &events.back() ? 0 : sizeof kEndOfTrack;
-        if (chunk.size() + room > kChunkCapacity) {
-            chunk.resize(mark);
+        if (end + room > kChunkCapacity) {
             ReportGeneralError(kGeneralDataTooLarge);
-            chunk.insert(chunk.end(), std::begin(kEndOfTrack), std::end(kEndOfTrack));
+            chunk.resize(std::max(chunk.size(), used + sizeof kEndOfTrack));
+            std::memcpy(chunk.data() + used, kEndOfTrack, sizeof kEndOfTrack);
+            used += sizeof kEndOfTrack;
             break;
         }
+        // Copies of a whole delta and a whole channel event, whatever their
+        // lengths, cost less than exact ones; the chunk keeps room for them.
+        constexpr std::size_t kSlack = sizeof deltaBytes + sizeof channelBytes;
+        if (chunk.size() < end + kSlack) chunk.resize(std::max(end + kSlack, 2 * chunk.size()));
+        std::memcpy(chunk.data() + used, deltaBytes, sizeof deltaBytes);
+        if (encoded == channelBytes) {
+            std::memcpy(chunk.data() + used + deltaLength, channelBytes, sizeof channelBytes);
+        } else {
+            std::memcpy(chunk.data() + used + deltaLength, encoded, static_cast<std::size_t>(n));
+        }
+        used = end;
     }
+    chunk.resize(used);
     const auto length = static_cast<std::uint32_t>(chunk.size() - 8);
     const std::uint8_t header[8] = {'M', 'T', 'r', 'k', static_cast<std::uint8_t>(length >> 24),
                                     static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 8),
