@@ -98,7 +98,9 @@ public:
     std::vector<MusicEvent> events;
 
 private:
-    std::uint8_t ChunkByte(std::int64_t offset) const { return offset < size ? At(offset) : 0; }
+    // The chunk being read is all in the block (size never passes it), so a
+    // byte below size needs no other check.
+    std::uint8_t ChunkByte(std::int64_t offset) const { return offset >= 0 && offset < size ? Bytes()[offset] : 0; }
     std::uint32_t ReadVarLen(std::int64_t& position) const;
     void ParseMessage(MusicEvent& event);
     std::int64_t DecodeMessage(MusicEvent& event, std::int32_t status, std::int64_t dataStart) const;

@@ -86,17 +86,18 @@ MidiTrackData::MidiTrackData(std::int32_t imageSize, std::int32_t offset, const 
 // The value as the file holds it, kept in 32 bits (higher bits fall away).
 std::uint32_t MidiTrackData::ReadVarLen(std::int64_t& position) const {
     std::uint32_t value = 0;
-    while ((ChunkByte(position) & 0x80) != 0) {
-        value = (value + ChunkByte(position) - 0x80) << 7;
+    std::uint8_t byte = 0;
+    while (((byte = ChunkByte(position)) & 0x80) != 0) {
+        value = (value + byte - 0x80) << 7;
         ++position;
         if (position >= size - 1) {
             ReportError(kTrackInternalError);
+            byte = ChunkByte(position);
             break;
         }
     }
-    value += ChunkByte(position);
     ++position;
-    return value;
+    return value + byte;
 }
 
 void MidiTrackData::ParseMessage(MusicEvent& event) {
@@ -105,9 +106,14 @@ void MidiTrackData::ParseMessage(MusicEvent& event) {
         return;
     }
     const std::int64_t start = cursor;
-    g_currentStatus = ChunkByte(start);
-    std::int64_t covered = DecodeMessage(event, g_currentStatus, start + 1);
-    std::int64_t end = start + covered;
+    const std::int32_t first = ChunkByte(start);
+    std::int64_t covered = 0;
+    std::int64_t end = start;
+    if (first >= 0x80) {
+        g_currentStatus = first;
+        covered = DecodeMessage(event, g_currentStatus, start + 1);
+        end = start + covered;
+    }
     if (covered == 0) {
         // Running status: the byte here is the first data byte, and the
         // status counts as if it stood one byte earlier.
@@ -140,10 +146,12 @@ std::int64_t MidiTrackData::DecodeMessage(MusicEvent& event, std::int32_t status
     };
     switch (status & 0xF0) {
         case 0x90:
-            if (d2 == 0) return DecodeMessage(event, 0x80 | channel, dataStart);
-            event.key = d1;
-            event.velocity = d2;
-            return channelEvent(kTypeNoteOn, 3);
+            if (d2 != 0) {
+                event.key = d1;
+                event.velocity = d2;
+                return channelEvent(kTypeNoteOn, 3);
+            }
+            [[fallthrough]];  // a note-on of velocity 0 ends the note
         case 0x80:
             event.key = d1;
             event.velocity = d2;
