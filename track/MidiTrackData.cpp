@@ -50,15 +50,6 @@ MidiTrackData::MidiTrackData(const MidiTrackData& other) : ByteImage() {
     state = kStateNoteForm;
 }
 
-bool MidiTrackData::Append(MusicEvent event) {
-    if (ListFull()) {
-        ReportError(kTrackTooMuchData);
-        return false;
-    }
-    events.push_back(std::move(event));
-    return true;
-}
-
 void MidiTrackData::AppendEndOfTrack(std::int32_t delta) {
     if (!events.empty() && events.back().IsEndOfTrack()) return;
     Append(EndOfTrack(delta));
@@ -94,8 +85,12 @@ void MidiTrackData::KeepLastEndOfTrack() {
     // Every End of Track but the last event goes, passing its delta on to the
     // event after it at the moment it goes; the others close up behind.
     const std::size_t n = events.size();
-    std::size_t kept = 0;
-    for (std::size_t k = 0; k < n; ++k) {
+    // Nothing moves before the first End of Track that goes: merged lists
+    // have theirs near the end.
+    std::size_t first = 0;
+    while (first + 1 < n && !events[first].IsEndOfTrack()) ++first;
+    std::size_t kept = first;
+    for (std::size_t k = first; k < n; ++k) {
         if (k + 1 < n && events[k].IsEndOfTrack()) {
             MusicEvent& next = events[k + 1];
             next.delta = static_cast<std::int32_t>(std::int64_t{next.delta} + events[k].delta);

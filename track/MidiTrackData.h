@@ -9,7 +9,10 @@
 // longer than a delta can hold. Since every event takes two file bytes at
 // least, no list made from a file of kImageCapacity bytes fills up.
 
+#include <concepts>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "support/ByteImage.h"
@@ -42,8 +45,19 @@ public:
 
     // List operations. Removing an event adds its delta to the next one, so no
     // other event moves in time.
-    // The list takes the record; false (and reported) when the list is full.
-    bool Append(MusicEvent event);
+    // The list takes the record (a copy, or the record itself when it is
+    // given up); false (and reported) when the list is full. Here, as the
+    // split of a song appends every event.
+    template <typename Record>
+        requires std::same_as<std::remove_cvref_t<Record>, MusicEvent>
+    bool Append(Record&& event) {
+        if (ListFull()) {
+            ReportError(kTrackTooMuchData);
+            return false;
+        }
+        events.push_back(std::forward<Record>(event));
+        return true;
+    }
     void AppendEndOfTrack(std::int32_t delta);
     // The End of Track record this track adds itself.
     static MusicEvent EndOfTrack(std::int32_t delta);

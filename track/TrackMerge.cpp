@@ -81,27 +81,41 @@ void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks)
     // moving the whole list then.
     events.reserve(std::min<std::size_t>(total, kTrackCapacity));
     std::int64_t placed = 0;  // time of the event appended last
-    while (!heads.empty()) {
+    // The event to place next stands outside the heap: while the events of
+    // its list that follow still come before every other list's next event
+    // (a chord, a run), they are placed without a trip through the heap.
+    auto popEarliest = [&] {
         std::pop_heap(heads.begin(), heads.end(), after);
-        const Head head = heads.back();
+        const Head earliest = heads.back();
         heads.pop_back();
+        return earliest;
+    };
+    if (heads.empty()) return;
+    for (Head head = popEarliest();;) {
         const std::vector<MusicEvent>& source = *lists[head.list];
-        if (head.index + 1 < source.size()) {
-            heads.push_back({head.time + source[head.index + 1].delta, head.list, head.index + 1});
-            std::push_heap(heads.begin(), heads.end(), after);
-        }
-        const MusicEvent& event = source[head.index];
         if (ListFull()) {
             ReportError(kTrackTooMuchData);
-            continue;
-        }
-        if (head.list + 1 == lists.size()) {
-            events.push_back(std::move(own[head.index]));
         } else {
-            events.push_back(event);
+            if (head.list + 1 == lists.size()) {
+                events.push_back(std::move(own[head.index]));
+            } else {
+                events.push_back(source[head.index]);
+            }
+            events.back().delta = static_cast<std::int32_t>(head.time - placed);
+            placed = head.time;
         }
-        events.back().delta = static_cast<std::int32_t>(head.time - placed);
-        placed = head.time;
+        if (head.index + 1 < source.size()) {
+            const Head next{head.time + source[head.index + 1].delta, head.list, head.index + 1};
+            if (heads.empty() || after(heads.front(), next)) {
+                head = next;
+                continue;
+            }
+            heads.push_back(next);
+            std::push_heap(heads.begin(), heads.end(), after);
+        } else if (heads.empty()) {
+            break;
+        }
+        head = popEarliest();
     }
     KeepLastEndOfTrack();
 }
