@@ -18,8 +18,20 @@
 namespace solvane {
 namespace {
 
-std::int64_t CountOversized(const std::vector<MusicEvent>& events) {
-    return std::count_if(events.begin(), events.end(), [](const MusicEvent& e) { return e.length > kEventDataBlock; });
+// What a list brings to the reports (its large records) and to the room
+// the merged list needs (a note-off to come for each note), in one look.
+struct Tally {
+    std::int64_t oversized = 0;
+    std::size_t notes = 0;
+};
+
+Tally Count(const std::vector<MusicEvent>& events) {
+    Tally tally;
+    for (const MusicEvent& e : events) {
+        tally.oversized += e.length > kEventDataBlock ? 1 : 0;
+        tally.notes += e.type == kTypeNote ? 1 : 0;
+    }
+    return tally;
 }
 
 }  // namespace
@@ -37,15 +49,18 @@ void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks)
     // form (it copies as nothing), and each copy and cleared list reports its
     // large records.
     const bool mine = state == kStateNoteForm;
-    std::int64_t merged = CountOversized(events);
-    for (auto track = tracks.rbegin(); track != tracks.rend(); ++track) {
+    const Tally own = Count(events);
+    std::int64_t merged = own.oversized;
+    std::vector<Tally> tallies(tracks.size());
+    for (std::size_t k = tracks.size(); k-- > 0;) {
         if (!mine) ReportError(kTrackInternalError);
-        const bool theirs = (*track)->state == kStateNoteForm;
+        const bool theirs = tracks[k]->state == kStateNoteForm;
         if (!theirs) ReportError(kTrackInternalError);
         if (!mine) continue;
-        const std::int64_t oversized = theirs ? CountOversized(listOf(*track)) : 0;
+        if (theirs) tallies[k] = Count(listOf(tracks[k]));
+        const std::int64_t oversized = tallies[k].oversized;
         // The copy of this track is real, and reports by itself when it goes.
-        const std::int64_t copied = *track == this ? 0 : oversized;
+        const std::int64_t copied = tracks[k] == this ? 0 : oversized;
         for (std::int64_t r = 0; r < 2 * merged + copied; ++r) ReportModuleError(Module::kMusicEvent, kEventDataTooLarge);
         merged += oversized;
     }
@@ -54,11 +69,14 @@ void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks)
     // The next event of each list, earliest first, the lower list at a tie;
     // this track's own events come last of all.
     std::vector<const std::vector<MusicEvent>*> lists;
-    for (const MidiTrackData* track : tracks) {
-        if (track->state == kStateNoteForm) lists.push_back(&listOf(track));
+    std::size_t total = events.size() + own.notes;
+    for (std::size_t k = 0; k < tracks.size(); ++k) {
+        if (tracks[k]->state != kStateNoteForm) continue;
+        lists.push_back(&listOf(tracks[k]));
+        total += lists.back()->size() + tallies[k].notes;
     }
-    std::vector<MusicEvent> own = std::move(events);
-    lists.push_back(&own);
+    std::vector<MusicEvent> ownEvents = std::move(events);
+    lists.push_back(&ownEvents);
     struct Head {
         std::int64_t time;
         std::uint32_t list;
@@ -66,13 +84,8 @@ void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks)
     };
     auto after = [](const Head& a, const Head& b) { return a.time != b.time ? a.time > b.time : a.list > b.list; };
     std::vector<Head> heads;
-    std::size_t total = 0;
     for (std::uint32_t l = 0; l < lists.size(); ++l) {
-        const std::vector<MusicEvent>& list = *lists[l];
-        total += list.size() + static_cast<std::size_t>(std::count_if(list.begin(), list.end(), [](const MusicEvent& e) {
-                     return e.type == kTypeNote;
-                 }));
-        if (!list.empty()) heads.push_back({list.front().delta, l, 0});
+        if (!lists[l]->empty()) heads.push_back({lists[l]->front().delta, l, 0});
     }
     std::make_heap(heads.begin(), heads.end(), after);
     events = std::vector<MusicEvent>();
@@ -97,7 +110,7 @@ void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks)
             ReportError(kTrackTooMuchData);
         } else {
             if (head.list + 1 == lists.size()) {
-                events.push_back(std::move(own[head.index]));
+                events.push_back(std::move(ownEvents[head.index]));
             } else {
                 events.push_back(source[head.index]);
             }
