@@ -34,6 +34,24 @@ void MidiTrackData::ResetRunningStatus() {
     g_lastStatus = 0;
 }
 
+// The value as the file holds it, kept in 32 bits (higher bits fall away).
+// Read for every event: inline here, where the reading is.
+inline std::uint32_t MidiTrackData::ReadVarLen(std::int64_t& position) const {
+    std::uint32_t value = 0;
+    std::uint8_t byte = 0;
+    while (((byte = ChunkByte(position)) & 0x80) != 0) {
+        value = (value + byte - 0x80) << 7;
+        ++position;
+        if (position >= size - 1) {
+            ReportError(kTrackInternalError);
+            byte = ChunkByte(position);
+            break;
+        }
+    }
+    ++position;
+    return value + byte;
+}
+
 MidiTrackData::MidiTrackData(std::int32_t imageSize, std::int32_t offset, const std::uint8_t* image) {
     ReportTrackWarning(0);
     auto imageByte = [&](std::int64_t i) -> std::uint8_t { return i >= 0 && i < imageSize ? image[i] : 0; };
@@ -83,47 +101,25 @@ MidiTrackData::MidiTrackData(std::int32_t imageSize, std::int32_t offset, const 
     state = kStateEventForm;
 }
 
-// The value as the file holds it, kept in 32 bits (higher bits fall away).
-std::uint32_t MidiTrackData::ReadVarLen(std::int64_t& position) const {
-    std::uint32_t value = 0;
-    std::uint8_t byte = 0;
-    while (((byte = ChunkByte(position)) & 0x80) != 0) {
-        value = (value + byte - 0x80) << 7;
-        ++position;
-        if (position >= size - 1) {
-            ReportError(kTrackInternalError);
-            byte = ChunkByte(position);
-            break;
-        }
-    }
-    ++position;
-    return value + byte;
-}
-
 void MidiTrackData::ParseMessage(MusicEvent& event) {
     if (cursor >= size) {
         ReportError(kTrackInternalError);
         return;
     }
     const std::int64_t start = cursor;
+    // A status byte this reader decodes (a channel message, an exclusive or a
+    // meta event) starts the message. Otherwise running status: the byte
+    // here is the first data byte, and the last status counts as if it stood
+    // one byte earlier.
     const std::int32_t first = ChunkByte(start);
-    std::int64_t covered = 0;
-    std::int64_t end = start;
-    if (first >= 0x80) {
-        g_currentStatus = first;
-        covered = DecodeMessage(event, g_currentStatus, start + 1);
-        end = start + covered;
-    }
+    const bool ownStatus = first >= 0x80 && (first <= 0xF0 || first == 0xF7 || first == 0xFF);
+    g_currentStatus = ownStatus ? first : g_lastStatus;
+    const std::int64_t dataStart = ownStatus ? start + 1 : start;
+    const std::int64_t covered = DecodeMessage(event, g_currentStatus, dataStart);
+    std::int64_t end = dataStart - 1 + covered;
     if (covered == 0) {
-        // Running status: the byte here is the first data byte, and the
-        // status counts as if it stood one byte earlier.
-        g_currentStatus = g_lastStatus;
-        covered = DecodeMessage(event, g_currentStatus, start);
-        end = start - 1 + covered;
-        if (covered == 0) {
-            ReportError(kTrackUndefinedEvent);
-            end = start + 1;  // skip the byte, so reading always comes to an end
-        }
+        ReportError(kTrackUndefinedEvent);
+        end = start + 1;  // skip the byte, so reading always comes to an end
     }
     if (end > size) {
         ReportError(kTrackInternalError);  // the message runs past the chunk: cut at its end
