@@ -29,7 +29,8 @@ public:
     std::uint8_t* MutableBytes(std::int32_t room);
     // Byte at offset, or 0 outside the image.
     std::uint8_t At(std::int64_t offset) const {
-        return offset >= 0 && offset < Readable() ? Bytes()[offset] : 0;
+        // One unsigned comparison takes both ends: a negative offset is huge.
+        return static_cast<std::uint64_t>(offset) < static_cast<std::uint64_t>(Readable()) ? Bytes()[offset] : 0;
     }
 
     // Reads the whole file into a block of its size; 1, or 0 with size 0
