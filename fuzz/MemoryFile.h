@@ -1,7 +1,8 @@
 #pragma once
-// A file that lives in memory (memfd), reachable by a path, so the loader can
-// read fuzz input exactly as it reads a chosen file, without touching the disk.
-// Falls back to a file in the temporary folder where memfd is not available.
+// A file that lives in memory (in /dev/shm, else a memfd), reachable by a
+// path, so the loader can read fuzz input exactly as it reads a chosen file,
+// without touching the disk. Falls back to a file in the temporary folder
+// where neither is available. A run that dies leaves its /dev/shm file behind.
 
 #include <cstddef>
 #include <cstdint>
