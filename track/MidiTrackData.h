@@ -113,8 +113,11 @@ public:
 
 private:
     // The chunk being read is all in the block (size never passes it), so a
-    // byte below size needs no other check.
-    std::uint8_t ChunkByte(std::int64_t offset) const { return offset >= 0 && offset < size ? Bytes()[offset] : 0; }
+    // byte below size needs no other check; as size is never negative, one
+    // unsigned comparison takes both ends (a negative offset is huge).
+    std::uint8_t ChunkByte(std::int64_t offset) const {
+        return static_cast<std::uint64_t>(offset) < static_cast<std::uint64_t>(size) ? Bytes()[offset] : 0;
+    }
     std::uint32_t ReadVarLen(std::int64_t& position) const;
     void ParseMessage(MusicEvent& event);
     std::int64_t DecodeMessage(MusicEvent& event, std::int32_t status, std::int64_t dataStart) const;
