@@ -39,15 +39,19 @@ public:
     std::size_t pendingCount() const { return pending_.size(); }
 
 private:
-    struct Event {
+    // The heap holds plain keys; each callback stays in its slot from arming
+    // to firing, so it is moved once in and once out, whatever the heap does.
+    struct Key {
         Clock::time_point due;
         std::uint32_t id;
-        Callback callback;
+        std::uint32_t slot;
     };
     // The heap's order: the latest last, so the earliest is at the front.
-    static bool Later(const Event& a, const Event& b) { return a.due > b.due || (a.due == b.due && a.id > b.id); }
+    static bool Later(const Key& a, const Key& b) { return a.due > b.due || (a.due == b.due && a.id > b.id); }
 
-    std::vector<Event> pending_;
+    std::vector<Key> pending_;
+    std::vector<Callback> slots_;
+    std::vector<std::uint32_t> freeSlots_;
     Clock::time_point now_;
     std::uint32_t nextId_ = 0;
     std::uint32_t running_ = 0;
