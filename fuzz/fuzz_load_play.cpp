@@ -11,11 +11,11 @@
 
 #include "fuzz/CountingMidiOut.h"
 #include "fuzz/FuzzSteps.h"
-#include "fuzz/InstantTimer.h"
 #include "fuzz/MemoryFile.h"
 #include "fuzz/QuietSink.h"
 #include "playback/MidiPlayer.h"
 #include "playback/MusicPlayer.h"
+#include "platform/VirtualTimer.h"
 #include "track/MidiTrackData.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -29,12 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!loader->song) return 0;
     const auto song = PrepareForPlay(*loader->song);
 
-    fuzz::InstantTimer timer;
+    VirtualTimer timer;
     fuzz::CountingMidiOut out;
     {
-        MidiPlayer player(song.get(), kDefaultDevice);
-        timer.FireAll(song->track->count() + 1);
-        if (timer.pendingCount() != 0) {
+        MidiPlayer player(song.get(), kDefaultDevice, {}, &timer, &out);
+        const std::int64_t limit = std::int64_t{song->track->count()} + 1;
+        std::int64_t fired = 0;
+        timer.RunUntilIdle([&] { return fired++ >= limit; });
+        if (timer.PendingCount() != 0) {
             std::fprintf(stderr, "solvane fuzz: the timer chain outlasts its %d events\n", song->track->count());
             __builtin_trap();
         }

@@ -6,9 +6,10 @@
 // as its work, and the clock then reads the time the play would have taken.
 // Used from one thread; installed by its user (InstallTimer) for a walk.
 
+#include <cstddef>
 #include <cstdint>
-#include <map>
 #include <utility>
+#include <vector>
 
 #include "platform/OneShotTimer.h"
 
@@ -37,9 +38,24 @@ public:
     // How far the clock has moved since the timer was made.
     Clock::duration Elapsed() const { return now_ - start_; }
 
+    // Events armed and neither fired nor killed yet.
+    std::size_t PendingCount() const { return pending_.size(); }
+
 private:
-    // Ordered by due time, then by id: events due together fire in the order they were armed.
-    std::map<std::pair<Clock::time_point, std::uint32_t>, Callback> pending_;
+    // A walk arms an event for nearly every message, so the pending events
+    // are plain keys in a heap, and each callback stays in a slot from arming
+    // to firing: nothing is allocated per event once the slots are there.
+    struct Key {
+        Clock::time_point due;
+        std::uint32_t id;
+        std::uint32_t slot;
+    };
+    // The earliest at the front; events due together fire in the order they were armed.
+    static bool Later(const Key& a, const Key& b) { return a.due != b.due ? a.due > b.due : a.id > b.id; }
+
+    std::vector<Key> pending_;
+    std::vector<Callback> slots_;
+    std::vector<std::uint32_t> freeSlots_;
     const Clock::time_point start_ = Clock::now();
     Clock::time_point now_ = start_;
     std::uint32_t nextId_ = 0;
