@@ -73,6 +73,7 @@ private:
         channel = other.channel;
     }
 };
+static_assert(sizeof(EventFields) == 9 * sizeof(std::int32_t), "a new field needs its line in CopyFields");
 
 class MusicEvent : public EventFields {
 public:
