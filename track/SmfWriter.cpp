@@ -183,7 +183,6 @@ void MidiTrackData::WriteTrack() {
     // file that filled the whole image would read back as cut ("data too
     // large"), so one byte stays free.
     constexpr std::size_t kChunkCapacity = kImageCapacity - 14 - 1;
-    // No delta longer than a file can carry, no time past what the reader takes.
     // The chunk grows as written; channel events, nearly all of a piece, are
     // copied in as they are encoded, the others through one reused buffer.
     std::vector<std::uint8_t> chunk(std::min(kChunkCapacity, 4 * events.size()) + 8);
@@ -209,6 +208,7 @@ void MidiTrackData::WriteTrack() {
             continue;
         }
         carried = 0;
+        // No delta longer than a file can carry, no time past what the reader takes.
         const std::int64_t fits = std::clamp<std::int64_t>(delta, 0, std::min<std::int64_t>(kMaxVarLen, kLongestTime - time));
         time += fits;
         if (n > kImageCapacity) ReportTrackWarning(kTrackOversizedEvent);
