@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "support/Messages.h"
 #include "transform/ReverseHorizontal.h"
@@ -22,6 +23,16 @@ MidiF0Data::MidiF0Data(std::int32_t state)
 
 MidiF0Data::MidiF0Data(const std::string& path) : track(std::make_unique<MidiTrackData>()) {
     LoadFile(path);
+    ReadSong();
+}
+
+MidiF0Data::MidiF0Data(MemoryBlock image, std::int32_t imageSize) : track(std::make_unique<MidiTrackData>()) {
+    LoadFromImage(std::move(image), imageSize);
+    state = kStateImage;
+    ReadSong();
+}
+
+void MidiF0Data::ReadSong() {
     ParseHeader();
     ParseTrack();
     ToNoteForm();

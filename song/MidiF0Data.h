@@ -20,6 +20,9 @@ public:
     // A song from a format-0 file: load, header, track, note form. Always
     // ends in state 2; each step reports its own errors and the next runs.
     explicit MidiF0Data(const std::string& path);
+    // The same from a whole-file read already made (the loader's): the
+    // image is taken as that read left it.
+    MidiF0Data(MemoryBlock image, std::int32_t imageSize);
     // A copy of the events (the image is not copied); songs are copied in note form.
     MidiF0Data(const MidiF0Data& other);
     MidiF0Data& operator=(const MidiF0Data&) = delete;
@@ -58,6 +61,7 @@ public:
     std::unique_ptr<MidiTrackData> track;
 
 private:
+    void ReadSong();
     void Convert(std::int32_t from, void (MidiTrackData::*conversion)(), std::int32_t to);
 };
 

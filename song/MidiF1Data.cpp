@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "song/MidiF0Data.h"
 #include "support/General.h"
@@ -13,6 +14,15 @@ void MidiF1Data::ReportError(std::uint32_t code) const { ReportModuleError(Modul
 
 MidiF1Data::MidiF1Data(const std::string& path) {
     LoadFromFile(path);
+    ReadFile();
+}
+
+MidiF1Data::MidiF1Data(MemoryBlock image, std::int32_t imageSize) {
+    LoadFromImage(std::move(image), imageSize);
+    ReadFile();
+}
+
+void MidiF1Data::ReadFile() {
     state = kStateImage;
     if (ReadHeader() != 0) {
         ReadTracks();

@@ -22,6 +22,8 @@ class MidiF1Data : public ByteImage {
 public:
     // Reads a format-1 file: header, every track chunk, note form.
     explicit MidiF1Data(const std::string& path);
+    // The same from a whole-file read already made (the loader's).
+    MidiF1Data(MemoryBlock image, std::int32_t imageSize);
     // Splits a song in note form into 16 tracks, one per channel; events
     // without a channel go with channel 0.
     explicit MidiF1Data(const MidiF0Data& song);
@@ -38,6 +40,9 @@ public:
     std::int32_t state = kStateImage;
     std::int32_t trackCount = 0;
     std::array<std::unique_ptr<MidiTrackData>, kMaxTracks> tracks;
+
+private:
+    void ReadFile();
 };
 
 }  // namespace solvane

@@ -1,5 +1,6 @@
 #include "song/MidiFileLoader.h"
 
+#include <utility>
 #include <vector>
 
 #include "support/General.h"
@@ -27,16 +28,19 @@ void MidiFileLoader::Load(const std::string& path) {
     size = 0;
     this->path = path;
     if (ReadWholeFile(path, raw, size) == 0) return;
+    // The file is read once: the song or the reader takes these bytes as
+    // read, before the format check moves a prefixed image down in place,
+    // and reads them as it would read the file itself (a file changed in
+    // between cannot give the two different bytes).
+    MemoryBlock image = raw.Copy();
     switch (MidiF0Data::DetectFormat(raw.data(), size)) {
         case 0: {
-            // The file is read once more by the song; its errors are reported
-            // there, and whatever was read is used.
-            const MidiF0Data single(path);
+            const MidiF0Data single(std::move(image), size);
             reader = std::make_unique<MidiF1Data>(single);
             break;
         }
         case 1:
-            reader = std::make_unique<MidiF1Data>(path);
+            reader = std::make_unique<MidiF1Data>(std::move(image), size);
             if (reader->trackCount == 0) {  // the reader has said why, if anything was wrong
                 reader.reset();
                 size = 0;

@@ -31,6 +31,15 @@ int ByteImage::LoadFromFile(const std::string& path) {
     return ReadWholeFile(path, block_, size);
 }
 
+int ByteImage::LoadFromImage(MemoryBlock image, std::int32_t imageSize) {
+    tried_ = true;
+    block_ = std::move(image);
+    size = block_.empty() ? 0 : imageSize;
+    if (block_.empty()) return 0;
+    if (size == kImageCapacity) ReportGeneralError(kGeneralDataTooLarge);
+    return 1;
+}
+
 void ByteImage::SaveWithDialog() {
     std::string path;
     if (AskSaveFileName(path, "mid", "midi files|*.mid|") == 0) return;

@@ -36,6 +36,10 @@ public:
     // Reads the whole file into a block of its size; 1, or 0 with size 0
     // when it does not open.
     int LoadFromFile(const std::string& path);
+    // Takes the block and size of a whole-file read made elsewhere, as if
+    // LoadFromFile had read them itself (a full image is reported as that
+    // read reports it); 1, or 0 with size 0 when the block is empty.
+    int LoadFromImage(MemoryBlock image, std::int32_t imageSize);
     // Asks for a name and writes the first size bytes; cancelling writes nothing.
     void SaveWithDialog();
     void Release();

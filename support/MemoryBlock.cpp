@@ -1,5 +1,7 @@
 #include "support/MemoryBlock.h"
 
+#include <cstring>
+
 #include "support/General.h"
 
 namespace solvane {
@@ -9,6 +11,13 @@ MemoryBlock::MemoryBlock(std::size_t bytes) : size_(bytes) {
     // never written costs no page faults.
     bytes_.reset(static_cast<std::uint8_t*>(std::calloc(bytes == 0 ? 1 : bytes, 1)));
     if (!bytes_) ReportGeneralError(kGeneralOutOfMemory);
+}
+
+MemoryBlock MemoryBlock::Copy() const {
+    if (empty()) return MemoryBlock();
+    MemoryBlock copy(size_);
+    if (!copy.empty()) std::memcpy(copy.data(), data(), size_);
+    return copy;
 }
 
 }  // namespace solvane

@@ -14,6 +14,9 @@ class MemoryBlock {
 public:
     MemoryBlock() = default;
     explicit MemoryBlock(std::size_t bytes);
+    // A block of the same size with the same bytes; empty (reported) when
+    // no memory could be had. Copies are asked for, never made in passing.
+    MemoryBlock Copy() const;
 
     std::uint8_t* data() const { return bytes_.get(); }
     std::size_t size() const { return bytes_ ? size_ : 0; }

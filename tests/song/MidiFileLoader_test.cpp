@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -157,8 +158,8 @@ TEST(LoaderFormats, PrefixedFileLoadsLikeTheBareFile) {
     }
 }
 
-// The file is read twice, by the loader and by the song or the format-1
-// reader: both see the wrapped file, and the song is the bare file's.
+// The loader's read takes the wrapped file out; the song or the format-1
+// reader reads what it kept, and the song is the bare file's.
 TEST(LoaderFormats, RiffWrappedFileLoadsLikeTheFileItWraps) {
     Bytes cut = Format1();
     cut.resize(cut.size() - 6);  // the second track loses its End of Track
@@ -192,6 +193,29 @@ TEST(LoaderFormats, RiffWrappedFileLoadsLikeTheFileItWraps) {
     }
 }
 
+// A pipe can be read only once (a shell's <(...) hands one over): the file
+// is read once, by the loader, and the song is the one the same bytes give
+// from a plain file, with the same reports.
+TEST(LoaderFormats, AFileThatCanBeReadOnlyOnceLoadsWhole) {
+    for (const Bytes& bytes : {Format0(), Format1()}) {
+        SCOPED_TRACE(bytes[9] == 0 ? "format 0" : "format 1");
+        const TempFile plain(bytes);
+        RecordingSink plainSink;
+        const MidiFileLoader a(plain.path(), MidiFileLoader::AndBuildSong{});
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        ASSERT_EQ(write(ends[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        close(ends[1]);
+        RecordingSink pipeSink;
+        const MidiFileLoader b("/proc/self/fd/" + std::to_string(ends[0]), MidiFileLoader::AndBuildSong{});
+        close(ends[0]);
+        EXPECT_EQ(pipeSink.codes(), plainSink.codes());
+        ASSERT_NE(b.song, nullptr);
+        EXPECT_EQ(test::Notes(*b.song->track), kNotes);
+        EXPECT_EQ(test::TimedEvents(*b.song->track), test::TimedEvents(*a.song->track));
+    }
+}
+
 TEST(LoaderFormats, FormatOneAndFormatZeroOfOnePieceGiveTheSameSong) {
     const TempFile zero(Format0());
     const TempFile one(Format1());
@@ -220,6 +244,7 @@ TEST(LoaderFormats, FormatZeroWithoutHeaderIdStillLoadsWhatItCan) {
     EXPECT_EQ(test::Notes(*loader.song->track), kNotes);
 }
 
+// Once as the loader reads it, once as the song takes the full image.
 TEST(LoaderFormats, OversizedFileIsReportedTwiceAndItsStartIsLoaded) {
     Bytes file = Format0();
     file.resize(kImageCapacity + 1000, 0x42);
