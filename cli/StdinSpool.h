@@ -1,8 +1,7 @@
 #pragma once
-// Standard input, read once into a file in memory that has a path. The
-// loader opens its file by path, and twice (once to tell the format, once
-// to read it), so "-" must name something that gives the same bytes to
-// every open. Owns the memory file; path() is empty when stdin could not be
+// Standard input, read once into a file in memory that has a path: the
+// loader opens its file by path, and the titles and reports name it. Owns
+// the memory file; path() is empty when stdin could not be
 // read, and the loader then reports a file that does not open.
 
 #include <string>

@@ -11,7 +11,7 @@ namespace solvane::fuzz {
 
 MemoryFile::MemoryFile(const char* name) {
     // A file in /dev/shm opens by its name in half the time a memfd takes
-    // through /proc/self/fd, and a load opens its file twice.
+    // through /proc/self/fd, and every load opens its file.
     const std::string file = std::string(name) + "-" + std::to_string(getpid()) + ".mid";
     std::error_code noShm;
     if (std::filesystem::is_directory("/dev/shm", noShm)) {

@@ -71,7 +71,7 @@ TEST(FileSize, AFileThatFillsTheImageIsReportedTwiceLoadsWholeAndIsWrittenShort)
     RecordingSink sink;
     const test::WholePath path = test::RunWholePath(file, sink);
 
-    // Once for the loader's look at the file, once for the song's own reading.
+    // Once as the loader reads the file, once as the song takes the full image.
     EXPECT_THAT(path.loadCodes, ElementsAre(kGeneralDataTooLarge, kGeneralDataTooLarge, kTrackOversizedEvent,
                                             kEventDataTooLarge, kEventDataTooLarge, kEventDataTooLarge));
     ASSERT_NE(path.song(), nullptr);
