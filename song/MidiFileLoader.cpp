@@ -62,6 +62,7 @@ void MidiFileLoader::BuildSong() {
     song->division = reader->division;
     // Last track first, so that events of equal time end up in ascending track order.
     std::vector<const MidiTrackData*> tracks;
+    tracks.reserve(static_cast<std::size_t>(reader->trackCount));
     for (std::int32_t k = 0; k < reader->trackCount; ++k) {
         tracks.push_back(reader->tracks[static_cast<std::size_t>(k)].get());
     }

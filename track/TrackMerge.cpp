@@ -69,6 +69,7 @@ void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks)
     // The next event of each list, earliest first, the lower list at a tie;
     // this track's own events come last of all.
     std::vector<const std::vector<MusicEvent>*> lists;
+    lists.reserve(tracks.size() + 1);
     std::size_t total = events.size() + own.notes;
     for (std::size_t k = 0; k < tracks.size(); ++k) {
         if (tracks[k]->state != kStateNoteForm) continue;
@@ -84,6 +85,7 @@ void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks)
     };
     auto after = [](const Head& a, const Head& b) { return a.time != b.time ? a.time > b.time : a.list > b.list; };
     std::vector<Head> heads;
+    heads.reserve(lists.size());
     for (std::uint32_t l = 0; l < lists.size(); ++l) {
         if (!lists[l]->empty()) heads.push_back({lists[l]->front().delta, l, 0});
     }
