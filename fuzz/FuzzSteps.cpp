@@ -7,8 +7,8 @@
 
 namespace solvane::fuzz {
 
-std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::string& path) {
-    auto loader = std::make_unique<MidiFileLoader>(path);
+std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::uint8_t* bytes, std::size_t count) {
+    auto loader = std::make_unique<MidiFileLoader>("input.mid", bytes, count);
     if (loader->size != 0) loader->BuildSong();
     return loader;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The dialog's Load, Save and Play preparation as the fuzz targets run them.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,8 +12,10 @@
 
 namespace solvane::fuzz {
 
-// Load: the loader reads the file; a song is built when something was read.
-std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::string& path);
+// Load of a file holding these bytes: the loader reads them as it reads a
+// file (from memory: a round trip through the file system would cost a run
+// more than the rest of the load); a song is built when something was read.
+std::unique_ptr<MidiFileLoader> LoadAsTheDialogDoes(const std::uint8_t* bytes, std::size_t count);
 
 // Both songs absent, or alike in state, division and every field and data
 // byte of every event.

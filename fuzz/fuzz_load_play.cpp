@@ -11,7 +11,6 @@
 
 #include "fuzz/CountingMidiOut.h"
 #include "fuzz/FuzzSteps.h"
-#include "fuzz/MemoryFile.h"
 #include "fuzz/QuietSink.h"
 #include "playback/MidiPlayer.h"
 #include "playback/MusicPlayer.h"
@@ -20,12 +19,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace solvane;
-    static fuzz::MemoryFile input("solvane-input");
     fuzz::QuietSink sink;
     MidiTrackData::ResetReaderState();  // every input starts like a fresh program
 
-    input.Write(data, size);
-    const auto loader = fuzz::LoadAsTheDialogDoes(input.path());
+    const auto loader = fuzz::LoadAsTheDialogDoes(data, size);
     if (!loader->song) return 0;
     const auto song = PrepareForPlay(*loader->song);
 

@@ -11,7 +11,6 @@
 #include <cstdio>
 
 #include "fuzz/FuzzSteps.h"
-#include "fuzz/MemoryFile.h"
 #include "fuzz/QuietSink.h"
 #include "track/MidiTrackData.h"
 
@@ -31,13 +30,10 @@ using namespace solvane;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static fuzz::MemoryFile input("solvane-input");
-    static fuzz::MemoryFile written("solvane-written");
     fuzz::QuietSink sink;
     MidiTrackData::ResetReaderState();  // every input starts like a fresh program
 
-    input.Write(data, size);
-    const auto loader = fuzz::LoadAsTheDialogDoes(input.path());
+    const auto loader = fuzz::LoadAsTheDialogDoes(data, size);
     if (!loader->song) return 0;
     // Every Save starts from the same copy in event form.
     const auto eventForm = fuzz::InEventForm(*loader->song);
@@ -52,9 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (eventForm->track->events.empty() || !eventForm->track->events.back().IsEndOfTrack()) continue;
             Fail("a complete track is not written", boxes, sink.codes);
         }
-        written.Write(bytes.data(), bytes.size());
         sink.codes.clear();
-        const auto again = fuzz::LoadAsTheDialogDoes(written.path());
+        const auto again = fuzz::LoadAsTheDialogDoes(bytes.data(), bytes.size());
         if (!again->song) Fail("written file does not load again", boxes, sink.codes);
         if (std::any_of(sink.codes.begin(), sink.codes.end(), fuzz::IsStructuralReport)) {
             Fail("written file reports damage when loaded again", boxes, sink.codes);

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "fuzz/FuzzSteps.h"
-#include "fuzz/MemoryFile.h"
 #include "fuzz/QuietSink.h"
 #include "track/MidiTrackData.h"
 
@@ -44,24 +43,19 @@ std::size_t SecondFileStart(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static fuzz::MemoryFile first("solvane-first");
-    static fuzz::MemoryFile second("solvane-second");
     fuzz::QuietSink sink;
     MidiTrackData::ResetReaderState();  // every input starts like a fresh program
 
     const std::size_t split = SecondFileStart(data, size);
-    first.Write(data, split);
-    second.Write(data + split, size - split);
-
     // The window drops the loaded song before it loads the next file.
-    fuzz::LoadAsTheDialogDoes(first.path()).reset();
+    fuzz::LoadAsTheDialogDoes(data, split).reset();
     sink.codes.clear();
-    const auto after = fuzz::LoadAsTheDialogDoes(second.path());
+    const auto after = fuzz::LoadAsTheDialogDoes(data + split, size - split);
     const std::vector<std::uint32_t> afterCodes = sink.codes;
 
     MidiTrackData::ResetReaderState();
     sink.codes.clear();
-    const auto alone = fuzz::LoadAsTheDialogDoes(second.path());
+    const auto alone = fuzz::LoadAsTheDialogDoes(data + split, size - split);
 
     if (afterCodes != sink.codes) Fail("the second file reports otherwise after the first", afterCodes, sink.codes);
     if (after->size != alone->size || !fuzz::SameSong(after->song.get(), alone->song.get())) {

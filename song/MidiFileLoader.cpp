@@ -1,5 +1,6 @@
 #include "song/MidiFileLoader.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -22,12 +23,33 @@ MidiFileLoader::MidiFileLoader(const std::string& path, AndBuildSong) {
     if (size != 0) BuildSong();
 }
 
+MidiFileLoader::MidiFileLoader(const std::string& name, const std::uint8_t* bytes, std::size_t count) {
+    LoadBytes(name, bytes, count);
+}
+
 void MidiFileLoader::Load(const std::string& path) {
+    Forget(path);
+    if (ReadWholeFile(path, raw, size) == 0) return;
+    ReadImage();
+}
+
+void MidiFileLoader::LoadBytes(const std::string& name, const std::uint8_t* bytes, std::size_t count) {
+    Forget(name);
+    MemorySource source(bytes, count);
+    if (ReadWholeImage(source, static_cast<std::int64_t>(std::min<std::size_t>(count, kImageCapacity)), raw, size) == 0) {
+        return;
+    }
+    ReadImage();
+}
+
+void MidiFileLoader::Forget(const std::string& name) {
     reader.reset();
     song.reset();
     size = 0;
-    this->path = path;
-    if (ReadWholeFile(path, raw, size) == 0) return;
+    path = name;
+}
+
+void MidiFileLoader::ReadImage() {
     // The file is read once: the song or the reader takes these bytes as
     // read, before the format check moves a prefixed image down in place,
     // and reads them as it would read the file itself (a file changed in

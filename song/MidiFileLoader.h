@@ -4,6 +4,7 @@
 // the window then throws the loader away. States: empty, loaded (reader),
 // built (song).
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,10 +25,15 @@ public:
     // BuildSong when size is not 0 (the command line's load).
     struct AndBuildSong {};
     MidiFileLoader(const std::string& path, AndBuildSong);
+    // Loads bytes already in memory, as LoadBytes.
+    MidiFileLoader(const std::string& name, const std::uint8_t* bytes, std::size_t count);
     MidiFileLoader(const MidiFileLoader&) = delete;
     MidiFileLoader& operator=(const MidiFileLoader&) = delete;
 
     void Load(const std::string& path);
+    // Loads bytes already in memory as a file named name holding them loads
+    // (the same song and reports).
+    void LoadBytes(const std::string& name, const std::uint8_t* bytes, std::size_t count);
     // Merges the reader's tracks, last first, into a new song and drops the reader.
     void BuildSong();
 
@@ -38,6 +44,11 @@ public:
     MemoryBlock raw;
     std::unique_ptr<MidiF1Data> reader;
     std::unique_ptr<MidiF0Data> song;
+
+private:
+    void Forget(const std::string& name);
+    // The format check and the reader, on the bytes just read into raw.
+    void ReadImage();
 };
 
 }  // namespace solvane

@@ -24,9 +24,21 @@ using File = std::unique_ptr<std::FILE, CloseFile>;
 
 void ReportGeneralError(std::uint32_t code) { ReportModuleError(Module::kGeneral, code); }
 
+namespace {
+
+class FileSource : public ByteSource {
+public:
+    explicit FileSource(std::FILE* file) : file_(file) {}
+    std::size_t Read(std::uint8_t* to, std::size_t count) override { return std::fread(to, 1, count, file_); }
+    bool Failed() const override { return std::ferror(file_) != 0; }
+
+private:
+    std::FILE* file_;
+};
+
+}  // namespace
+
 int ReadWholeFile(const std::string& path, MemoryBlock& block, std::int32_t& size) {
-    constexpr auto kCapacity = static_cast<std::size_t>(kImageCapacity);
-    constexpr std::size_t kHeader = 14;
     size = 0;
     File file(std::fopen(path.c_str(), "rb"));
     if (!file) {
@@ -34,21 +46,41 @@ int ReadWholeFile(const std::string& path, MemoryBlock& block, std::int32_t& siz
         return 0;
     }
     std::setvbuf(file.get(), nullptr, _IONBF, 0);  // the reads go straight into the block
-    // Room for one byte more than the file holds, so that the read ends short
-    // at its end; a file whose size the system cannot tell (a pipe) gets a
-    // whole image, and so does one that grew meanwhile.
+    // A file whose size the system cannot tell (a pipe) gets a whole image.
     std::error_code unknown;
     const std::uintmax_t expected = std::filesystem::file_size(path, unknown);
-    std::size_t room = unknown ? kCapacity : static_cast<std::size_t>(std::clamp<std::uintmax_t>(expected + 1, kHeader, kCapacity));
+    FileSource source(file.get());
+    return ReadWholeImage(source, unknown ? -1 : static_cast<std::int64_t>(std::min<std::uintmax_t>(expected, kImageCapacity)),
+                          block, size);
+}
+
+std::size_t MemorySource::Read(std::uint8_t* to, std::size_t count) {
+    const std::size_t n = std::min(count, left_);
+    if (n > 0) std::memcpy(to, bytes_, n);
+    bytes_ += n;
+    left_ -= n;
+    return n;
+}
+
+int ReadWholeImage(ByteSource& source, std::int64_t expectedSize, MemoryBlock& block, std::int32_t& size) {
+    constexpr auto kCapacity = static_cast<std::size_t>(kImageCapacity);
+    constexpr std::size_t kHeader = 14;
+    size = 0;
+    // Room for one byte more than the source holds, so that the read ends
+    // short at its end; one of unknown size gets a whole image, and so does
+    // one that grew meanwhile.
+    const std::size_t room = expectedSize < 0 ? kCapacity
+                                              : std::clamp<std::size_t>(static_cast<std::size_t>(expectedSize) + 1,
+                                                                        kHeader, kCapacity);
     block = MemoryBlock(room);
     if (block.empty()) return 0;  // reported as out of memory
-    std::size_t read = std::fread(block.data(), 1, room, file.get());
+    std::size_t read = source.Read(block.data(), room);
     if (read == room && room < kCapacity) {
         MemoryBlock whole(kCapacity);
         if (whole.empty()) return 0;
         std::memcpy(whole.data(), block.data(), read);
         block = std::move(whole);
-        read += std::fread(block.data() + read, 1, kCapacity - read, file.get());
+        read += source.Read(block.data() + read, kCapacity - read);
     }
     std::uint32_t claimed = 0;
     if (const std::int32_t offset = FindRiffMidiData(block.data(), static_cast<std::int32_t>(read), claimed); offset > 0) {
@@ -59,12 +91,12 @@ int ReadWholeFile(const std::string& path, MemoryBlock& block, std::int32_t& siz
         const std::size_t wanted = std::min<std::size_t>(claimed, kCapacity);
         std::size_t kept = std::min(read - static_cast<std::size_t>(offset), wanted);
         std::memmove(bytes, bytes + offset, kept);
-        if (kept < wanted && read == kCapacity) kept += std::fread(bytes + kept, 1, wanted - kept, file.get());
+        if (kept < wanted && read == kCapacity) kept += source.Read(bytes + kept, wanted - kept);
         std::memset(bytes + kept, 0, read - std::min(read, kept));
         read = kept;
     }
     // A folder opens but cannot be read; to the user that is a file that did not open.
-    if (std::ferror(file.get())) {
+    if (source.Failed()) {
         block = MemoryBlock();
         ReportGeneralError(kGeneralCannotOpen);
         return 0;

@@ -1,8 +1,10 @@
 #pragma once
-// The module General: whole-file input and output, the file dialogs, the
+// The module General: whole-file input (from a file, or from bytes already
+// in memory) and output, the file dialogs, the
 // MacBinary prefix and variable-length quantities. Free functions without
 // state; failures go to ReportGeneralError and are never thrown.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,6 +27,32 @@ void ReportGeneralError(std::uint32_t code);
 // file is read as the Standard MIDI File it wraps: the block then holds that
 // file alone, and the limit counts its bytes only.
 int ReadWholeFile(const std::string& path, MemoryBlock& block, std::int32_t& size);
+
+// Where a whole read takes its bytes: Read places up to count bytes and
+// returns how many (fewer only at the end); Failed tells a source that broke
+// off rather than ended.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::size_t Read(std::uint8_t* to, std::size_t count) = 0;
+    virtual bool Failed() const { return false; }
+};
+
+// Bytes already in memory, read as a file holding them would be.
+class MemorySource : public ByteSource {
+public:
+    MemorySource(const std::uint8_t* bytes, std::size_t count) : bytes_(bytes), left_(count) {}
+    std::size_t Read(std::uint8_t* to, std::size_t count) override;
+
+private:
+    const std::uint8_t* bytes_;
+    std::size_t left_;
+};
+
+// ReadWholeFile's reading, from any source: the same block, size, RIFF
+// unwrapping and reports. expectedSize is what the source will give, or -1
+// when that is not known.
+int ReadWholeImage(ByteSource& source, std::int64_t expectedSize, MemoryBlock& block, std::int32_t& size);
 void WriteWholeFile(const std::string& path, const std::uint8_t* block, std::int32_t size);
 
 // filter is "description|pattern|" pairs. 1 when a file was chosen, 0 when cancelled.

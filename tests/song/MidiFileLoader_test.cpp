@@ -245,6 +245,44 @@ TEST(LoaderFormats, FormatZeroWithoutHeaderIdStillLoadsWhatItCan) {
 }
 
 // Once as the loader reads it, once as the song takes the full image.
+// Bytes already in memory load as a file holding them: the same size,
+// reports and song, whatever the bytes are.
+TEST(LoaderFormats, BytesInMemoryLoadAsTheFileHoldingThem) {
+    Bytes cut = Format1();
+    cut.resize(cut.size() - 6);
+    Bytes oversized = Format0();
+    oversized.resize(kImageCapacity + 1000, 0x42);
+    const Bytes inputs[] = {
+        Format0(),
+        Format1(),
+        test::Concat({Bytes(128, 0xA5), Format1()}),
+        test::RiffFile("RMID", {{"data", cut, static_cast<std::uint32_t>(Format1().size())}}),
+        {},
+        {'M', 'T', 'h'},
+        {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'},
+        oversized,
+        Bytes(kImageCapacity, 0x90),
+    };
+    for (const Bytes& bytes : inputs) {
+        SCOPED_TRACE(testing::Message() << bytes.size() << " bytes");
+        const TempFile file(bytes);
+        RecordingSink fileSink;
+        const MidiFileLoader a(file.path(), MidiFileLoader::AndBuildSong{});
+        const std::vector<std::uint32_t> fileCodes = fileSink.codes();
+        RecordingSink memorySink;
+        MidiFileLoader b("x.mid", bytes.data(), bytes.size());
+        if (b.size != 0) b.BuildSong();
+        EXPECT_EQ(memorySink.codes(), fileCodes);
+        EXPECT_EQ(b.size, a.size);
+        EXPECT_EQ(b.path, "x.mid");
+        ASSERT_EQ(b.song != nullptr, a.song != nullptr);
+        if (a.song) {
+            EXPECT_EQ(b.song->division, a.song->division);
+            EXPECT_EQ(test::TimedEvents(*b.song->track), test::TimedEvents(*a.song->track));
+        }
+    }
+}
+
 TEST(LoaderFormats, OversizedFileIsReportedTwiceAndItsStartIsLoaded) {
     Bytes file = Format0();
     file.resize(kImageCapacity + 1000, 0x42);
