@@ -23,6 +23,41 @@ namespace {
 // Deltas are 32-bit; where the walk stores a sum it keeps its low 32 bits.
 std::int32_t Narrow(std::int64_t value) { return static_cast<std::int32_t>(value); }
 
+// The two ends of the queue of open note-ons of one channel and key.
+struct NoteQueue {
+    std::int32_t head = -1;
+    std::int32_t tail = -1;
+};
+
+// The queues by key number, kept per thread from one conversion to the next
+// with every queue empty: a file converts track after track, and a table of
+// all 2,048 keys made and cleared for each would cost a short track more
+// than its notes. A conversion empties the queues it used before anything
+// else can run on its thread (a report's box, say).
+class QueueTable {
+public:
+    NoteQueue& operator[](std::size_t id) {
+        if (id >= queues_.size()) queues_.resize(std::max<std::size_t>(id + 1, NoteKeys::kFixed));
+        return queues_[id];
+    }
+    void Used(std::size_t id) { used_.push_back(static_cast<std::uint32_t>(id)); }
+    void EmptyAll() {
+        for (const std::uint32_t id : used_) queues_[id] = NoteQueue{};
+        used_.clear();
+        // Numbers past the fixed keys come from damaged files only: not kept.
+        if (queues_.size() > NoteKeys::kFixed) {
+            queues_.resize(NoteKeys::kFixed);
+            queues_.shrink_to_fit();
+        }
+    }
+
+private:
+    std::vector<NoteQueue> queues_;
+    std::vector<std::uint32_t> used_;
+};
+
+thread_local QueueTable t_queues;
+
 }  // namespace
 
 void MidiTrackData::ToNoteForm() {
@@ -44,8 +79,11 @@ void MidiTrackData::ToNoteForm() {
     std::vector<Open> open;
     open.reserve(n / 2 + 1);  // address space: only what is used is touched
     NoteKeys keys;
-    std::vector<std::int32_t> head;  // both grow to the largest key met: most songs use few
-    std::vector<std::int32_t> tail;
+    QueueTable& queues = t_queues;
+    struct EmptiedAtEnd {
+        QueueTable& table;
+        ~EmptiedAtEnd() { table.EmptyAll(); }  // also when memory ran out on the way
+    } emptied{queues};
     std::int64_t time = 0;
     // Deltas as a file can carry them sum exactly; only then is a length past
     // what a duration holds known for what it is, and held at the longest a
@@ -58,29 +96,32 @@ void MidiTrackData::ToNoteForm() {
         time += event.delta;
         if (event.type != kTypeNoteOn && event.type != kTypeNoteOff) continue;
         const auto id = static_cast<std::size_t>(keys.Of(event.channel, event.key));
-        if (id >= head.size()) {
-            head.resize(id + 1, -1);
-            tail.resize(id + 1, -1);
-        }
+        NoteQueue& queue = queues[id];
         if (event.type == kTypeNoteOn) {
             event.type = kTypeNote;  // every note-on becomes a note, closed or not
             const auto entry = static_cast<std::int32_t>(open.size());
             open.push_back({time, static_cast<std::uint32_t>(k), -1});
-            (tail[id] >= 0 ? open[static_cast<std::size_t>(tail[id])].next : head[id]) = entry;
-            tail[id] = entry;
+            if (queue.tail >= 0) {
+                open[static_cast<std::size_t>(queue.tail)].next = entry;
+            } else {
+                queues.Used(id);
+                queue.head = entry;
+            }
+            queue.tail = entry;
             continue;
         }
-        if (head[id] < 0) continue;
-        const Open& on = open[static_cast<std::size_t>(head[id])];
+        if (queue.head < 0) continue;
+        const Open& on = open[static_cast<std::size_t>(queue.head)];
         // The walk summed the deltas between the two as they stood then, some
         // already enlarged by removed note-offs; modulo 2^32 that is the
         // difference of the two times.
         const std::int64_t held = time - on.start;
         events[on.index].duration = Narrow(held);
         if (held > kLongestTime) tooLong.push_back(on.index);
-        head[id] = on.next;
-        if (head[id] < 0) tail[id] = -1;
+        queue.head = on.next;
+        if (queue.head < 0) queue.tail = -1;
     }
+    queues.EmptyAll();
     if (!fileTimes) tooLong.clear();
     for (const std::uint32_t index : tooLong) events[index].duration = static_cast<std::int32_t>(kLongestTime);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/RecordingSink.h"
@@ -87,6 +88,29 @@ TEST(NoteForm, ALaterNoteOnOfTheSameKeyDoesNotStopTheWalk) {
     auto track = TrackOf(kStateEventForm, {NoteOn(0, 60), NoteOn(10, 60), NoteOff(10, 60), EndOfTrack(10)});
     track->ToNoteForm();
     EXPECT_THAT(Timeline(*track), ElementsAre("0 note c0 k60 d20", "30 eot"));
+}
+
+// Note-ons left open by one conversion (fixed keys, and a channel only a
+// damaged file holds) are nothing to the next one: it pairs as a first
+// conversion on a fresh thread does.
+TEST(NoteForm, NotesLeftOpenByOneTrackAreNothingToTheNext) {
+    auto open = TrackOf(kStateEventForm, {NoteOn(0, 60), NoteOn(0, 127, 100, 15), NoteOn(0, 5, 100, 40),
+                                          NoteOn(10, 60), NoteOff(10, 60), EndOfTrack(0)});
+    auto next = [] {
+        return TrackOf(kStateEventForm, {NoteOff(0, 60), NoteOff(0, 127, 15), NoteOff(0, 5, 40), NoteOn(5, 60),
+                                         NoteOn(0, 5, 100, 40), NoteOff(20, 60), NoteOff(0, 5, 40), EndOfTrack(0)});
+    };
+    std::vector<std::string> fresh;
+    std::thread([&] {
+        auto track = next();
+        track->ToNoteForm();
+        fresh = Timeline(*track);
+    }).join();
+    ASSERT_THAT(fresh, ElementsAre("5 note c0 k60 d20", "0 note c40 k5 d20", "20 eot"));
+    open->ToNoteForm();
+    auto track = next();
+    track->ToNoteForm();
+    EXPECT_EQ(Timeline(*track), fresh);
 }
 
 TEST(NoteForm, ANegativeDurationIsReportedAndTheNoteStays) {
