@@ -65,7 +65,7 @@ void MidiF1Data::ReadTracks() {
         return;
     }
     for (std::int32_t k = 0; k < trackCount; ++k) {
-        tracks[static_cast<std::size_t>(k)] = std::make_unique<MidiTrackData>(size, cursor, Bytes());
+        tracks[static_cast<std::size_t>(k)].emplace(size, cursor, Bytes());
         cursor += tracks[static_cast<std::size_t>(k)]->size;
     }
     state = kStateEventForm;
@@ -105,7 +105,7 @@ MidiF1Data::MidiF1Data(const MidiF0Data& song) {
     }
     division = song.division;
     for (std::int32_t k = 0; k < 16; ++k) {
-        tracks[static_cast<std::size_t>(k)] = std::make_unique<MidiTrackData>(kStateNoteForm);
+        tracks[static_cast<std::size_t>(k)].emplace(kStateNoteForm);
     }
     trackCount = 16;
     std::size_t sizes[16] = {};

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "support/ByteImage.h"
@@ -39,7 +40,9 @@ public:
     std::int32_t division = 0;
     std::int32_t state = kStateImage;
     std::int32_t trackCount = 0;
-    std::array<std::unique_ptr<MidiTrackData>, kMaxTracks> tracks;
+    // Held in place (a format-0 file's split alone makes 16 of them on every
+    // load); a track not read is absent.
+    std::array<std::optional<MidiTrackData>, kMaxTracks> tracks;
 
 private:
     void ReadFile();

@@ -86,7 +86,7 @@ void MidiFileLoader::BuildSong() {
     std::vector<const MidiTrackData*> tracks;
     tracks.reserve(static_cast<std::size_t>(reader->trackCount));
     for (std::int32_t k = 0; k < reader->trackCount; ++k) {
-        tracks.push_back(reader->tracks[static_cast<std::size_t>(k)].get());
+        tracks.push_back(&*reader->tracks[static_cast<std::size_t>(k)]);
     }
     song->track->MergeTracks(tracks);
     reader.reset();

@@ -96,8 +96,8 @@ TEST(Format1Header, TooManyTracksShowsTheThreeLineWarning) {
     RecordingSink sink;
     const MidiF1Data reader(file.path());
     EXPECT_EQ(reader.trackCount, 16);
-    EXPECT_NE(reader.tracks[15], nullptr);
-    EXPECT_EQ(reader.tracks[16], nullptr);  // the other 24 chunks are not read
+    EXPECT_TRUE(reader.tracks[15].has_value());
+    EXPECT_FALSE(reader.tracks[16].has_value());  // the other 24 chunks are not read
     ASSERT_EQ(sink.reports().size(), 1u);
     EXPECT_EQ(sink.reports()[0].module, "MidiF1Data");
     EXPECT_EQ(sink.reports()[0].text,
@@ -174,7 +174,7 @@ TEST(Format1Header, RefusedHeadersLeaveNoTracks) {
         EXPECT_EQ(sink.codes(), c.codes);
         EXPECT_EQ(reader.trackCount, 0);
         EXPECT_EQ(reader.state, kStateImage);
-        EXPECT_EQ(reader.tracks[0], nullptr);
+        EXPECT_FALSE(reader.tracks[0].has_value());
     }
 }
 
@@ -204,7 +204,7 @@ TEST(Format1Header, HeaderLengthFieldIsNotRead) {
 TEST(Format1States, ReadingOrConvertingAgainReportsAndChangesNothing) {
     const TempFile file(Format1(2, 2));
     MidiF1Data reader(file.path());
-    const MidiTrackData* first = reader.tracks[0].get();
+    const MidiTrackData* first = &*reader.tracks[0];
     const auto before = test::TimedEvents(*first);
     RecordingSink sink;
     reader.ReadTracks();
@@ -213,7 +213,7 @@ TEST(Format1States, ReadingOrConvertingAgainReportsAndChangesNothing) {
     EXPECT_EQ(sink.reports()[0].text, "MidiF1Dataで内部エラーが発生しました。");
     EXPECT_EQ(reader.state, kStateNoteForm);
     EXPECT_EQ(reader.trackCount, 2);
-    EXPECT_EQ(reader.tracks[0].get(), first);
+    EXPECT_EQ(&*reader.tracks[0], first);
     EXPECT_EQ(test::TimedEvents(*first), before);
 }
 
