@@ -44,8 +44,9 @@ public:
     void EmptyAll() {
         for (const std::uint32_t id : used_) queues_[id] = NoteQueue{};
         used_.clear();
-        // Numbers past the fixed keys come from damaged files only: not kept.
-        if (queues_.size() > NoteKeys::kFixed) {
+        // Numbers past the fixed keys come from damaged files only (fuzzing
+        // makes them all the time); a table grown far for them is not kept.
+        if (queues_.size() > 16 * NoteKeys::kFixed) {
             queues_.resize(NoteKeys::kFixed);
             queues_.shrink_to_fit();
         }
