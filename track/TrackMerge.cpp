@@ -106,13 +106,21 @@ void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks)
         return earliest;
     };
     if (heads.empty()) return;
+    // Every End of Track but one ending the list goes below, so the copies
+    // of theirs take the fields alone; the one that stays last gets its
+    // data then (each track of a split song has one).
+    const MusicEvent* lastEnd = nullptr;
     for (Head head = popEarliest();;) {
         const std::vector<MusicEvent>& source = *lists[head.list];
         if (ListFull()) {
             ReportError(kTrackTooMuchData);
         } else {
+            lastEnd = nullptr;
             if (head.list + 1 == lists.size()) {
                 events.push_back(std::move(ownEvents[head.index]));
+            } else if (source[head.index].IsEndOfTrack()) {
+                lastEnd = &source[head.index];
+                static_cast<EventFields&>(events.emplace_back()) = *lastEnd;
             } else {
                 events.push_back(source[head.index]);
             }
@@ -131,6 +139,10 @@ void MidiTrackData::MergeTracks(const std::vector<const MidiTrackData*>& tracks)
             break;
         }
         head = popEarliest();
+    }
+    if (lastEnd != nullptr) {  // as a copy takes them: the first length bytes
+        const auto kept = std::min(lastEnd->data.size(), static_cast<std::size_t>(std::max(lastEnd->length, 0)));
+        events.back().data.assign(lastEnd->data.begin(), lastEnd->data.begin() + static_cast<std::ptrdiff_t>(kept));
     }
     KeepLastEndOfTrack();
 }
