@@ -16,6 +16,7 @@ std::uint32_t Byte(std::uint32_t value) { return value & 0xFF; }
 std::vector<std::uint8_t> WireBytes(std::uint32_t length, const std::uint8_t* bytes) {
     std::vector<std::uint8_t> wire;
     if (length == 0 || bytes == nullptr) return wire;
+    wire.reserve(length);  // never more than the event's bytes
     if (bytes[0] == 0xF0 || bytes[0] == 0xF7) {
         // F0 or F7, the size as a variable-length quantity, then the bytes.
         // The size is dropped; an escape carries bytes to be sent as they

@@ -221,6 +221,7 @@ void MidiTrackData::ToEventForm() {
     };
     const std::size_t n = events.size();
     placed.reserve(n / 2 + 1);  // address space: only what is used is touched
+    pending.reserve(std::min<std::size_t>(n, 32));  // as many as sound at once: rarely more
     std::size_t end = 0;  // the first End of Track, followed to its new place below
     bool ends = false;
     std::int32_t order = 0;
