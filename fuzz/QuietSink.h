@@ -12,7 +12,10 @@ namespace solvane::fuzz {
 
 class QuietSink : public MessageSink {
 public:
-    QuietSink() { InstallMessageSink(this); }
+    QuietSink() {
+        codes.reserve(kKept);  // room once, not again for every few reports
+        InstallMessageSink(this);
+    }
     ~QuietSink() override { InstallMessageSink(nullptr); }
     QuietSink(const QuietSink&) = delete;
     QuietSink& operator=(const QuietSink&) = delete;
