@@ -53,7 +53,7 @@ int MidiF0Data::ParseHeader() {
     if (size == 0) return 0;
     // Without "MThd" here, a 128-byte prefix (a MacBinary header) may stand in front of it.
     if (!IsHeaderId(Bytes() + cursor) &&
-        !(cursor == 0 && size >= 132 && StripMacBinaryHeader(MutableBytes(), "MThd", size) != 0)) {
+        !(cursor == 0 && size >= 132 && StripMacBinaryHeader(MutableBytes(std::max(size, kMacBinaryReach)), "MThd", size) != 0)) {
         ReportError(kSongNoHeader);
     }
     cursor += 8;  // the header's length is not checked

@@ -1,5 +1,6 @@
 #include "song/MidiF1Data.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -32,7 +33,7 @@ int MidiF1Data::ReadHeader() {
     MidiTrackData::ResetRunningStatus();  // a new file
     if (size == 0) return 0;
     if (std::memcmp(Bytes(), "MThd", 4) != 0) {
-        std::uint8_t* bytes = MutableBytes();
+        std::uint8_t* bytes = MutableBytes(std::max(size, kMacBinaryReach));
         if (bytes == nullptr || StripMacBinaryHeader(bytes, "MThd", size) == 0) {
             ReportError(kF1NoHeader);
             return 0;

@@ -61,7 +61,9 @@ int AskSaveFileName(std::string& path, std::string_view defaultExtension, std::s
 
 // Drops a 128-byte prefix (a MacBinary header) in front of signature.
 // With a signature, only when the image holds it at offset 128. Returns 1
-// when it moved the image down and lowered size by 128.
+// when it moved the image down and lowered size by 128. It reads the first
+// max(size, kMacBinaryReach) bytes of image.
+inline constexpr std::int32_t kMacBinaryReach = 128 + 4;
 int StripMacBinaryHeader(std::uint8_t* image, const char* signature, std::int32_t& size);
 
 // A RIFF file of form "RMID" (a MIDI file as Windows collections keep it)

@@ -99,12 +99,16 @@ TEST(LoaderRefusal, FilesThatLoadNothingAreReportedAsTabled) {
     const Bytes format1NoTracks = SmfBuilder().Header(1, 0, 96).Track(kEvents).Bytes();
     Bytes format1NoHeader = Format1();
     format1NoHeader[0] = 'X';
+    // Too short to hold a signature behind a 128-byte prefix, though it is looked for there.
+    Bytes shortNoHeader = format1NoHeader;
+    shortNoHeader.resize(130);
     const std::vector<RefusedCase> cases = {
         {"format 2", SmfBuilder().Header(2, 1, 96).Track(kEvents).Bytes(), {kLoaderNotMidi}},
         {"format 0x0100", SmfBuilder().Header(0x100, 1, 96).Track(kEvents).Bytes(), {kLoaderNotMidi}},
         // The reader has nothing to say about a header that declares no tracks.
         {"format 1, 0 tracks", format1NoTracks, {}},
         {"format 1 without MThd", format1NoHeader, {kF1NoHeader}},
+        {"format 1 without MThd, 130 bytes", shortNoHeader, {kF1NoHeader}},
         // Zero bytes read as format 0; the song finds no track chunk in them.
         {"empty file", Bytes{}, {kTrackNoChunk, kTrackInternalError}},
         // RIFF files other than a MIDI file in an RMID wrapper are no MIDI files.
