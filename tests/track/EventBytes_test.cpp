@@ -65,5 +65,45 @@ TEST(EventBytes, CopiesAreIndependentAndMovesLeaveNothingBehind) {
     EXPECT_THAT(copy, IsEmpty());
 }
 
+// Short data are held in the record itself and long data in a block: every
+// operation must keep the bytes whichever way they are held, and whichever
+// way the other side holds them.
+TEST(EventBytes, ShortAndLongDataBehaveAlike) {
+    for (std::size_t n = 0; n <= 20; ++n) {
+        SCOPED_TRACE(n);
+        std::vector<std::uint8_t> expected(n);
+        for (std::size_t i = 0; i < n; ++i) expected[i] = static_cast<std::uint8_t>(0xA0 + i);
+        EventBytes pushed;
+        for (const std::uint8_t b : expected) pushed.push_back(b);
+        EventBytes assigned;
+        assigned.assign(expected.begin(), expected.end());
+        EXPECT_TRUE(pushed == expected);
+        EXPECT_TRUE(assigned == expected);
+        EXPECT_EQ(assigned.size(), n);
+
+        EventBytes grown = assigned;  // grows one byte at a time across the boundary
+        grown.resize(n + 3);
+        EXPECT_THAT(std::vector<std::uint8_t>(grown.begin() + static_cast<std::ptrdiff_t>(n), grown.end()),
+                    ElementsAre(0, 0, 0));
+        grown.resize(n);
+        EXPECT_TRUE(grown == expected);
+
+        EventBytes other{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};  // always in a block
+        EventBytes small{0x2F};                           // always in the record
+        other.swap(assigned);
+        EXPECT_TRUE(other == expected);
+        EXPECT_EQ(assigned.size(), 10u);
+        small = other;
+        if (n > 0) other[0] = 0x55;
+        EXPECT_TRUE(small == expected);  // a copy owns its bytes
+        EventBytes moved(std::move(small));
+        EXPECT_TRUE(moved == expected);
+        EXPECT_THAT(small, IsEmpty());  // NOLINT(bugprone-use-after-move): the state after a move is the point
+        moved = std::move(assigned);
+        EXPECT_EQ(moved.size(), 10u);
+        EXPECT_EQ(moved[9], 10);
+    }
+}
+
 }  // namespace
 }  // namespace solvane
