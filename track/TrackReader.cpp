@@ -75,9 +75,10 @@ MidiTrackData::MidiTrackData(std::int32_t imageSize, std::int32_t offset, const 
     size = static_cast<std::int32_t>(chunkSize);
     state = kStateImage;
     cursor = 8;
-    // Every event takes two bytes at least, so this room is never outgrown;
-    // what is not used is only address space.
-    events.reserve(static_cast<std::size_t>(std::min<std::int64_t>(kTrackCapacity, (chunkSize - 8) / 2 + 1)));
+    // Nearly every event takes three bytes or more (a note-on or note-off
+    // with running status), so this room is seldom outgrown; a track of
+    // shorter ones (two bytes at least) grows its list once.
+    events.reserve(static_cast<std::size_t>(std::min<std::int64_t>(kTrackCapacity, (chunkSize - 8) / 3 + 1)));
     std::int64_t time = 0;
     bool cut = false;
     while (cursor < size) {
